@@ -1,0 +1,137 @@
+// Entry extraction: validation, output file, dispatch by method, CRC check.
+//
+// The output name is header_name from entry_name_pos on, appended to
+// work_dir. Every entry lands flat in work_dir: a name that could reach
+// elsewhere (a separator or drive colon, "." or "..", an empty name, a
+// device name, a control character) or a path that does not fit PATH_SIZE
+// is refused like a file that cannot be created.
+#include "archive/entry_extraction.h"
+
+#include <cstring>
+
+#include "archive/layout.h"
+#include "common/crc32.h"
+#include "common/failure.h"
+#include "common/global_heap.h"
+#include "common/output_file.h"
+#include "common/text.h"
+#include "common/unpack_error.h"
+#include "common/unpack_state.h"
+#include "decode/decoders.h"
+
+int validate_entry() {
+    const HeaderRecord& h = unpack.header;
+    if (h.min_version > MAX_MIN_VERSION) {
+        show_failure(MSG_UNSUPPORTED_VERSION);
+        return ERR_UNSUPPORTED_VERSION;
+    }
+    if (h.flags & FLAG_PASSWORDED) {
+        show_failure(MSG_PASSWORDED);
+        return ERR_PASSWORDED;
+    }
+    if (h.method > METHOD_FASTEST) {
+        show_failure(MSG_UNKNOWN_METHOD);
+        return ERR_UNKNOWN_METHOD;
+    }
+    if (h.file_type != FILE_TYPE_BINARY && h.file_type != FILE_TYPE_TEXT) {
+        show_failure(MSG_INVALID_FILE_TYPE);
+        return ERR_INVALID_FILE_TYPE;
+    }
+    return 0;
+}
+
+void skip_entry_data() { archive_skip(unpack.header.compressed_size); }
+
+static char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9, with or without an extension,
+// name devices on Windows rather than files in the directory.
+static bool is_device_name(const char* name) {
+    static const char* const devices3[] = {"CON", "PRN", "AUX", "NUL"};
+    char stem[5] = {0};
+    size_t n = 0;
+    while (name[n] && name[n] != '.' && n < 5) {
+        stem[n] = ascii_upper(name[n]);
+        n++;
+    }
+    if (name[n] && name[n] != '.') return false;
+    if (n == 3)
+        for (const char* d : devices3)
+            if (memcmp(stem, d, 3) == 0) return true;
+    if (n == 4 && stem[3] >= '1' && stem[3] <= '9')
+        return memcmp(stem, "COM", 3) == 0 || memcmp(stem, "LPT", 3) == 0;
+    return false;
+}
+
+// The name remainder is one plain file name.
+static bool is_safe_file_name(const char* name) {
+    if (name[0] == 0 || strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return false;
+    for (const char* p = name; *p; p++) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c < 0x20 || c == '\\' || c == '/' || c == ':') return false;
+    }
+    return !is_device_name(name);
+}
+
+// Builds work_dir + the name remainder into `path`. False when the entry
+// must not or cannot be written there.
+static bool compose_output_path(char* path) {
+    uint16_t pos = unpack.header.entry_name_pos;
+    if (pos >= NAME_BUFFER_SIZE) return false;
+    const char* name = unpack.header_name + pos;
+    if (!is_safe_file_name(name)) return false;
+    path[0] = 0;
+    return text_append(path, PATH_SIZE, unpack.work_dir) && text_append(path, PATH_SIZE, name);
+}
+
+int copy_stored() {
+    uint32_t size = unpack.header.compressed_size;
+    if (size == 0) return 0;
+    uint8_t* block = static_cast<uint8_t*>(heap_obtain(size));
+    if (!block) {
+        skip_entry_data();
+        show_failure(MSG_ALLOC_MEMORY);
+        return ERR_ALLOC_MEMORY;
+    }
+    int result = 0;
+    if (archive_read(block, size) != size) {
+        show_failure(MSG_READ_ARCHIVE);
+        result = ERR_READ_ARCHIVE;
+    } else if (!write_output_block(block, size)) {
+        show_failure(MSG_WRITE_OUTPUT);
+        result = ERR_WRITE_OUTPUT;
+    }
+    heap_release(block);
+    return result;
+}
+
+static int unpack_by_method() {
+    uint8_t method = unpack.header.method;
+    if (method == METHOD_STORED) return copy_stored();
+    if (method <= METHOD_LAST_LZ_HUFFMAN) return decode_lz_huffman();
+    return decode_method4();
+}
+
+int extract_entry() {
+    if (validate_entry() != 0) {
+        skip_entry_data();
+        show_failure(MSG_INVALID_FLAGS);
+        return ERR_INVALID_FLAGS;
+    }
+    char path[PATH_SIZE];
+    if (!compose_output_path(path) || !(unpack.output_file = platform->fopen(path, "wb"))) {
+        skip_entry_data();
+        show_failure(MSG_CREATE_FILE);
+        return ERR_CREATE_FILE;
+    }
+    crc32.reg = CRC32_INITIAL;
+    int result = unpack_by_method();
+    platform->fclose(unpack.output_file);
+    unpack.output_file = nullptr;
+    if (result != 0) return result;
+    if (~crc32.reg != unpack.header.file_crc) {
+        show_failure(MSG_BAD_CRC);
+        return ERR_BAD_CRC;
+    }
+    return 0;
+}

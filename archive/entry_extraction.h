@@ -1,0 +1,13 @@
+// Entry extraction: turns the entry whose local header was just read into
+// one file of work_dir.
+#pragma once
+
+// Validates, creates the output file, unpacks by method, compares the CRC.
+// 0, or an UnpackError code after its message(s) have been shown.
+int extract_entry();
+// 0 if the entry can be unpacked, else 261-264 after showing the message.
+int validate_entry();
+// Moves archive_stream forward past the entry's data.
+void skip_entry_data();
+// Method 0: one read and one write of the whole entry. 0, 256, 266 or 271.
+int copy_stored();

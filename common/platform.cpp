@@ -1,0 +1,3 @@
+#include "common/platform.h"
+
+const Platform* platform = nullptr;

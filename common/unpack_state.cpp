@@ -1,0 +1,3 @@
+#include "common/unpack_state.h"
+
+UnpackState unpack;

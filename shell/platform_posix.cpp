@@ -1,0 +1,275 @@
+// POSIX stand-ins for the Win32 calls, with the results the driver relies
+// on: the temporary path from $TMPDIR (else /tmp) with a trailing '/',
+// mkdir/rmdir/unlink and opendir for the directory calls, posix_spawn and
+// waitpid for the setup program, calloc/free for the global heap. There is
+// no window: the window calls do nothing, and a message box answers No.
+#include "shell/platform_posix.h"
+
+#include <dirent.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+extern char** environ;
+
+namespace {
+
+thread_local uint32_t last_error;  // GetLastError's value: an errno
+
+// A handle's kind tells CloseHandle what to release.
+enum class Kind { process, search, token };
+
+struct ProcessObject {
+    Kind kind;    // Kind::process
+    pid_t pid;    // the child
+    bool ended;   // waited for
+    int status;   // waitpid's status once ended
+};
+
+struct SearchObject {
+    Kind kind;   // Kind::search
+    DIR* dir;    // the directory being listed
+};
+
+struct TokenObject {
+    Kind kind;  // Kind::token
+};
+
+TokenObject process_token = {Kind::token};
+
+uint32_t GetTempPathA(uint32_t length, char* buffer) {
+    const char* dir = getenv("TMPDIR");
+    if (!dir || !*dir) dir = "/tmp";
+    size_t n = strlen(dir);
+    bool add_separator = dir[n - 1] != '/';
+    size_t total = n + (add_separator ? 1 : 0);
+    if (total + 1 > length) return uint32_t(total + 1);
+    memcpy(buffer, dir, n);
+    if (add_separator) buffer[n] = '/';
+    buffer[total] = 0;
+    return uint32_t(total);
+}
+
+uint32_t GetModuleFileNameA(char* buffer, uint32_t length) {
+    if (length == 0) return 0;
+    ssize_t n = readlink("/proc/self/exe", buffer, length);
+    if (n < 0) {
+        last_error = uint32_t(errno);
+        return 0;
+    }
+    if (uint32_t(n) >= length) {  // truncated, as Win32 reports it
+        buffer[length - 1] = 0;
+        return length;
+    }
+    buffer[n] = 0;
+    return uint32_t(n);
+}
+
+int CreateDirectoryA(const char* path) { return mkdir(path, 0700) == 0; }
+int RemoveDirectoryA(const char* path) { return rmdir(path) == 0; }
+int DeleteFileA(const char* path) { return unlink(path) == 0; }
+
+bool next_entry(SearchObject* search, FindData* found) {
+    struct dirent* entry = readdir(search->dir);
+    if (!entry) return false;
+    snprintf(found->file_name, FIND_NAME_SIZE, "%s", entry->d_name);
+    return true;
+}
+
+// The pattern is a directory followed by "*.*", which matches every entry.
+Handle FindFirstFileA(const char* pattern, FindData* found) {
+    char dir_path[4096];
+    snprintf(dir_path, sizeof dir_path, "%s", pattern);
+    char* slash = strrchr(dir_path, '/');
+    if (slash) slash[1] = 0;
+    DIR* dir = opendir(slash ? dir_path : ".");
+    if (!dir) return nullptr;
+    SearchObject* search = static_cast<SearchObject*>(malloc(sizeof(SearchObject)));
+    if (!search) {
+        closedir(dir);
+        return nullptr;
+    }
+    *search = {Kind::search, dir};
+    if (!next_entry(search, found)) {
+        closedir(dir);
+        free(search);
+        return nullptr;
+    }
+    return search;
+}
+
+int FindNextFileA(Handle search, FindData* found) { return next_entry(static_cast<SearchObject*>(search), found); }
+
+int FindClose(Handle handle) {
+    SearchObject* search = static_cast<SearchObject*>(handle);
+    closedir(search->dir);
+    free(search);
+    return 1;
+}
+
+int MessageBoxA(WindowHandle, const char*, const char*, uint32_t style) {
+    return (style & MB_YESNO) ? IDNO : 1;
+}
+int SetForegroundWindow(WindowHandle) { return 0; }
+int ShowWindow(WindowHandle, int) { return 0; }
+intptr_t SendMessageA(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0; }
+
+// The command line's words after the application name become its
+// arguments; the application is started by its path.
+int CreateProcessA(const char* application_name, char* command_line, const char* current_directory,
+                   ProcessInfo* info) {
+    char* argv[16];
+    int argc = 0;
+    argv[argc++] = const_cast<char*>(application_name);
+    char words[4096];
+    size_t skip = strlen(application_name);
+    if (strncmp(command_line, application_name, skip) != 0) skip = 0;
+    snprintf(words, sizeof words, "%s", command_line + skip);
+    char* save = nullptr;
+    for (char* w = strtok_r(words, " ", &save); w && argc < 15; w = strtok_r(nullptr, " ", &save)) argv[argc++] = w;
+    argv[argc] = nullptr;
+    return posix_start_process(argv, current_directory, info);
+}
+
+uint32_t WaitForSingleObject(Handle handle, uint32_t) {
+    ProcessObject* process = static_cast<ProcessObject*>(handle);
+    if (process->ended) return 0;
+    while (waitpid(process->pid, &process->status, 0) < 0)
+        if (errno != EINTR) return 0xFFFFFFFFu;  // WAIT_FAILED
+    process->ended = true;
+    return 0;  // WAIT_OBJECT_0
+}
+
+int GetExitCodeProcess(Handle handle, uint32_t* exit_code) {
+    ProcessObject* process = static_cast<ProcessObject*>(handle);
+    if (!process->ended) {
+        *exit_code = 259;  // STILL_ACTIVE
+        return 1;
+    }
+    int status = process->status;
+    *exit_code = WIFEXITED(status) ? uint32_t(WEXITSTATUS(status)) : uint32_t(128 + WTERMSIG(status));
+    return 1;
+}
+
+int CloseHandle(Handle handle) {
+    if (!handle) return 0;
+    Kind kind = *static_cast<Kind*>(handle);
+    if (kind == Kind::process) {
+        ProcessObject* process = static_cast<ProcessObject*>(handle);
+        if (!process->ended) waitpid(process->pid, &process->status, WNOHANG);
+        free(process);
+    }
+    return 1;
+}
+
+uint32_t GetLastError() { return last_error; }
+
+int OpenProcessToken(uint32_t, Handle* token) {
+    *token = &process_token;
+    return 1;
+}
+
+int LookupPrivilegeValueA(const char*, const char*, PrivilegeId* id) {
+    *id = {19, 0};  // the shutdown privilege's identifier on Windows
+    return 1;
+}
+
+int AdjustTokenPrivileges(Handle, PrivilegeId, uint32_t) { return 1; }
+
+// The restart is never carried out on POSIX.
+int ExitWindowsEx(uint32_t, uint32_t) {
+    last_error = ENOSYS;
+    return 0;
+}
+
+Handle GlobalAlloc(uint32_t flags, size_t bytes) {
+    return (flags & GMEM_ZEROINIT) ? calloc(1, bytes ? bytes : 1) : malloc(bytes ? bytes : 1);
+}
+void* GlobalLock(Handle memory) { return memory; }
+Handle GlobalHandle(const void* pointer) { return const_cast<void*>(pointer); }
+int GlobalUnlock(Handle) { return 0; }
+Handle GlobalFree(Handle memory) {
+    free(memory);
+    return nullptr;
+}
+
+FileHandle fopen_(const char* path, const char* mode) { return ::fopen(path, mode); }
+size_t fread_(void* buffer, size_t size, size_t count, FileHandle file) {
+    return ::fread(buffer, size, count, static_cast<FILE*>(file));
+}
+size_t fwrite_(const void* buffer, size_t size, size_t count, FileHandle file) {
+    return ::fwrite(buffer, size, count, static_cast<FILE*>(file));
+}
+int fseek_(FileHandle file, int64_t offset, int origin) {
+    return ::fseeko(static_cast<FILE*>(file), off_t(offset), origin == SEEK_FROM_START ? SEEK_SET : SEEK_CUR);
+}
+int fclose_(FileHandle file) { return ::fclose(static_cast<FILE*>(file)); }
+
+}  // namespace
+
+int posix_start_process(char* const argv[], const char* directory, ProcessInfo* info) {
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) {
+        last_error = ENOMEM;
+        return 0;
+    }
+    pid_t pid = 0;
+    int error = posix_spawn_file_actions_addchdir_np(&actions, directory);
+    if (error == 0) error = posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) {
+        last_error = uint32_t(error);
+        return 0;
+    }
+    ProcessObject* process = static_cast<ProcessObject*>(malloc(sizeof(ProcessObject)));
+    if (!process) {
+        waitpid(pid, nullptr, 0);
+        last_error = ENOMEM;
+        return 0;
+    }
+    *process = {Kind::process, pid, false, 0};
+    info->process = process;
+    info->thread = nullptr;
+    return 1;
+}
+
+const Platform posix_platform = {
+    .GetTempPathA = GetTempPathA,
+    .GetModuleFileNameA = GetModuleFileNameA,
+    .CreateDirectoryA = CreateDirectoryA,
+    .RemoveDirectoryA = RemoveDirectoryA,
+    .DeleteFileA = DeleteFileA,
+    .FindFirstFileA = FindFirstFileA,
+    .FindNextFileA = FindNextFileA,
+    .FindClose = FindClose,
+    .MessageBoxA = MessageBoxA,
+    .SetForegroundWindow = SetForegroundWindow,
+    .ShowWindow = ShowWindow,
+    .SendMessageA = SendMessageA,
+    .CreateProcessA = CreateProcessA,
+    .WaitForSingleObject = WaitForSingleObject,
+    .GetExitCodeProcess = GetExitCodeProcess,
+    .CloseHandle = CloseHandle,
+    .GetLastError = GetLastError,
+    .OpenProcessToken = OpenProcessToken,
+    .LookupPrivilegeValueA = LookupPrivilegeValueA,
+    .AdjustTokenPrivileges = AdjustTokenPrivileges,
+    .ExitWindowsEx = ExitWindowsEx,
+    .GlobalAlloc = GlobalAlloc,
+    .GlobalLock = GlobalLock,
+    .GlobalHandle = GlobalHandle,
+    .GlobalUnlock = GlobalUnlock,
+    .GlobalFree = GlobalFree,
+    .fopen = fopen_,
+    .fread = fread_,
+    .fwrite = fwrite_,
+    .fseek = fseek_,
+    .fclose = fclose_,
+};

@@ -1,0 +1,134 @@
+#include "tools/archive_walk.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "archive/entry_extraction.h"
+#include "archive/header_reader.h"
+#include "archive/layout.h"
+#include "common/crc32.h"
+#include "common/failure.h"
+#include "common/text.h"
+#include "common/unpack_error.h"
+#include "common/unpack_state.h"
+#include "shell/platform_posix.h"
+
+namespace {
+
+Platform table;              // posix_platform, messages printed as errors
+bool discard_output;         // `test`: output files go nowhere
+int sink_object;             // the handle of a discarded output file
+
+int MessageBoxA(WindowHandle, const char* text, const char*, uint32_t) {
+    fprintf(stderr, "error: %s\n", text);
+    return 1;
+}
+
+FileHandle fopen_(const char* path, const char* mode) {
+    if (discard_output && mode[0] == 'w') return &sink_object;
+    return posix_platform.fopen(path, mode);
+}
+size_t fwrite_(const void* buffer, size_t size, size_t count, FileHandle file) {
+    if (file == &sink_object) return count;
+    return posix_platform.fwrite(buffer, size, count, file);
+}
+int fclose_(FileHandle file) {
+    if (file == &sink_object) return 0;
+    return posix_platform.fclose(file);
+}
+
+// Opens `path` and reads the main header. A file that starts with the header
+// identifier is a bare archive; anything else is a self-extracting file.
+bool open_archive(const char* path) {
+    table = posix_platform;
+    table.MessageBoxA = MessageBoxA;
+    table.fopen = fopen_;
+    table.fwrite = fwrite_;
+    table.fclose = fclose_;
+    platform = &table;
+    unpack.host_window = nullptr;
+    crc32_build_table();
+    if (!archive_open(path)) {
+        fprintf(stderr, "error: %s\n", MSG_OPEN_ARCHIVE);
+        return false;
+    }
+    uint8_t id[2] = {0, 0};
+    archive_read(id, 2);
+    bool bare = id[0] == (HEADER_ID & 0xFF) && id[1] == (HEADER_ID >> 8);
+    archive_seek(bare ? 0 : ARCHIVE_OFFSET);
+    if (read_header() != 1) {
+        fprintf(stderr, "error: %s\n", MSG_INVALID_ARCHIVE);
+        archive_close();
+        return false;
+    }
+    return true;
+}
+
+// After the loop: 0 at the end marker; a header error was printed already.
+int finish(int header) {
+    archive_close();
+    return header == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int list_archive(const char* path) {
+    if (!open_archive(path)) return 1;
+    printf("%10s %10s %6s %8s  %s\n", "original", "compressed", "method", "crc32", "name");
+    int header;
+    while ((header = read_header()) == 1) {
+        const HeaderRecord& h = unpack.header;
+        printf("%10u %10u %6u %08x  %s\n", unsigned(h.original_size), unsigned(h.compressed_size),
+               unsigned(h.method), unsigned(h.file_crc), unpack.header_name);
+        skip_entry_data();
+    }
+    return finish(header);
+}
+
+int test_archive(const char* path) {
+    discard_output = true;
+    if (!open_archive(path)) return 1;
+    unpack.work_dir[0] = 0;
+    int failed = 0, entries = 0, header;
+    while ((header = read_header()) == 1) {
+        char name[NAME_BUFFER_SIZE + 1];
+        memcpy(name, unpack.header_name, NAME_BUFFER_SIZE);
+        name[NAME_BUFFER_SIZE] = 0;
+        int result = extract_entry();
+        entries++;
+        if (result != 0) failed++;
+        printf("%-6s %s\n", result == 0 ? "ok" : "FAILED", name);
+    }
+    printf("%d entries, %d failed\n", entries, failed);
+    return finish(header) || failed ? 1 : 0;
+}
+
+int extract_archive(const char* path, const char* directory) {
+    if (mkdir(directory, 0777) != 0 && errno != EEXIST) {
+        fprintf(stderr, "error: cannot create directory %s: %s\n", directory, strerror(errno));
+        return 1;
+    }
+    unpack.work_dir[0] = 0;
+    if (!text_append(unpack.work_dir, PATH_SIZE, directory) ||
+        (directory[strlen(directory) - 1] != '/' && !text_append(unpack.work_dir, PATH_SIZE, "/"))) {
+        fprintf(stderr, "error: directory path too long: %s\n", directory);
+        return 1;
+    }
+    discard_output = false;
+    char work_dir[PATH_SIZE];
+    memcpy(work_dir, unpack.work_dir, PATH_SIZE);
+    if (!open_archive(path)) return 1;
+    memcpy(unpack.work_dir, work_dir, PATH_SIZE);
+    int header;
+    while ((header = read_header()) == 1) {
+        if (extract_entry() != 0) {
+            archive_close();
+            return 1;
+        }
+        printf("%s\n", unpack.header_name + (unpack.header.entry_name_pos < NAME_BUFFER_SIZE ? unpack.header.entry_name_pos : 0));
+    }
+    return finish(header);
+}

@@ -1,0 +1,105 @@
+// Trace lines (an interface: tests and users parse them):
+//   message-box caption="..." owner=window|none style=0xXXXXXXXX text="..."
+//   show-window SW_SHOW | show-window SW_HIDE
+//   create-process command="..." directory="..."   then   setup-exit N
+//   restart-requested
+#include "tools/trace_platform.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "shell/platform_posix.h"
+
+namespace {
+
+TraceOptions options;  // the options of this run
+Platform table;        // posix_platform with the traced calls replaced
+
+bool ask_on_terminal(const char* question) {
+    fprintf(stderr, "%s [y/n] ", question);
+    char line[64];
+    if (!fgets(line, sizeof line, stdin)) return false;
+    return line[0] == 'y' || line[0] == 'Y';
+}
+
+int MessageBoxA(WindowHandle owner, const char* text, const char* caption, uint32_t style) {
+    fprintf(stderr, "message-box caption=");
+    print_quoted(caption);
+    fprintf(stderr, " owner=%s style=0x%08X text=", owner ? "window" : "none", unsigned(style));
+    print_quoted(text);
+    fputc('\n', stderr);
+    if (!(style & MB_YESNO)) return 1;  // IDOK
+    bool yes = options.answer == Answer::yes ||
+               (options.answer == Answer::ask && isatty(STDIN_FILENO) && ask_on_terminal(text));
+    return yes ? IDYES : IDNO;
+}
+
+int ShowWindow(WindowHandle, int command) {
+    fprintf(stderr, "show-window %s\n", command == SW_SHOW ? "SW_SHOW" : command == SW_HIDE ? "SW_HIDE" : "?");
+    return 1;
+}
+
+uint32_t GetModuleFileNameA(char* buffer, uint32_t length) {
+    size_t n = strlen(options.module_path);
+    if (length == 0) return 0;
+    if (n >= length) {
+        memcpy(buffer, options.module_path, length - 1);
+        buffer[length - 1] = 0;
+        return length;
+    }
+    memcpy(buffer, options.module_path, n + 1);
+    return uint32_t(n);
+}
+
+int CreateProcessA(const char* application, char* command_line, const char* directory, ProcessInfo* info) {
+    fprintf(stderr, "create-process command=");
+    print_quoted(command_line);
+    fprintf(stderr, " directory=");
+    print_quoted(directory);
+    fputc('\n', stderr);
+    fflush(stderr);
+    if (!options.setup_command) return posix_platform.CreateProcessA(application, command_line, directory, info);
+    char shell[] = "/bin/sh", dash_c[] = "-c";
+    char* argv[] = {shell, dash_c, const_cast<char*>(options.setup_command), nullptr};
+    return posix_start_process(argv, directory, info);
+}
+
+int GetExitCodeProcess(Handle process, uint32_t* exit_code) {
+    int result = posix_platform.GetExitCodeProcess(process, exit_code);
+    fprintf(stderr, "setup-exit %u\n", unsigned(*exit_code));
+    return result;
+}
+
+int ExitWindowsEx(uint32_t, uint32_t) {
+    fprintf(stderr, "restart-requested\n");
+    return 1;
+}
+
+}  // namespace
+
+void print_quoted(const char* text) {
+    fputc('"', stderr);
+    for (const char* p = text; *p; p++) {
+        if (*p == '"' || *p == '\\') fputc('\\', stderr);
+        if (*p == '\n') {
+            fputs("\\n", stderr);
+            continue;
+        }
+        fputc(*p, stderr);
+    }
+    fputc('"', stderr);
+}
+
+const Platform* trace_platform(const TraceOptions& run_options) {
+    options = run_options;
+    table = posix_platform;
+    table.MessageBoxA = MessageBoxA;
+    table.ShowWindow = ShowWindow;
+    table.GetModuleFileNameA = GetModuleFileNameA;
+    table.CreateProcessA = CreateProcessA;
+    table.GetExitCodeProcess = GetExitCodeProcess;
+    table.ExitWindowsEx = ExitWindowsEx;
+    return &table;
+}
