@@ -16,7 +16,7 @@
 #include "tests/support/files.h"
 
 class DoubleTest : public ::testing::Test {
-protected:
+public:
     ScratchDir scratch;
     int window = 0;  // its address stands in for the host window
 
