@@ -39,6 +39,11 @@ Bytes read_file(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::string read_text(const std::string& path) {
+    Bytes b = read_file(path);
+    return std::string(b.begin(), b.end());
+}
+
 bool exists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;

@@ -19,6 +19,7 @@ struct ScratchDir {
 
 void write_file(const std::string& path, const Bytes& data);
 Bytes read_file(const std::string& path);
+std::string read_text(const std::string& path);
 bool exists(const std::string& path);
 // Names in a directory, "." and ".." left out, sorted.
 std::vector<std::string> list_dir(const std::string& path);
