@@ -73,21 +73,12 @@ TEST_F(CodeTableTest, CanonicalCodesDecodeThroughTableAndTree) {
     for (int round = 0; round < 40; round++) {
         bool litlen = round % 2 == 1;
         size_t alphabet = litlen ? LITLEN_SYMBOLS : (round % 4 == 0 ? LENGTH_CODE_SYMBOLS : POSITION_SYMBOLS);
-        // Split leaves of a full binary tree until there are `used` of them.
         size_t used = 2 + random() % (alphabet - 1);
-        std::vector<uint16_t> depths = {1, 1};
-        while (depths.size() < used) {
-            size_t i = random() % depths.size();
-            if (random() % 3 == 0) i = std::max_element(depths.begin(), depths.end()) - depths.begin();
-            if (depths[i] == 16) continue;
-            depths[i]++;
-            depths.push_back(depths[i]);
-        }
-        Lengths lengths(alphabet, 0);
-        std::vector<size_t> symbols(alphabet);
-        for (size_t s = 0; s < alphabet; s++) symbols[s] = s;
+        std::vector<uint16_t> symbols(alphabet);
+        for (size_t s = 0; s < alphabet; s++) symbols[s] = uint16_t(s);
         std::shuffle(symbols.begin(), symbols.end(), random);
-        for (size_t i = 0; i < used; i++) lengths[symbols[i]] = depths[i];
+        symbols.resize(used);
+        Lengths lengths = random_complete_lengths(alphabet, symbols, uint32_t(round));
 
         const CodeTable& code = litlen ? litlen_code : small_code;
         std::copy(lengths.begin(), lengths.end(), code.lengths);

@@ -28,6 +28,7 @@ DecoderRun run_decoder(DoubleTest& test, const DecoderCase& c) {
     write_sizes = &run.writes;
     written = &run.output;
     platform = &recording;
+    platform_double.counted = 0;
     if (c.fail_write_at) {
         platform_double.fail_only = "fwrite";
         platform_double.fail_at = c.fail_write_at;
@@ -51,6 +52,7 @@ DecoderRun run_decoder(DoubleTest& test, const DecoderCase& c) {
     platform->fclose(unpack.output_file);
     unpack.output_file = nullptr;
     platform_double.fail_at = 0;
+    platform_double.fail_only.clear();
     platform = platform_double_table();
     return run;
 }

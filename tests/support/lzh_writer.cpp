@@ -1,6 +1,8 @@
 #include "tests/support/lzh_writer.h"
 
+#include <algorithm>
 #include <bit>
+#include <random>
 
 std::vector<uint32_t> canonical_codes(const Lengths& lengths) {
     std::vector<uint32_t> codes(lengths.size(), 0);
@@ -72,4 +74,22 @@ Bytes lzh_stream(const std::vector<LzhBlock>& blocks) {
     BitWriter out;
     for (const LzhBlock& block : blocks) write_block(out, block);
     return out.bytes;
+}
+
+Lengths random_complete_lengths(size_t alphabet, const std::vector<uint16_t>& symbols, uint32_t seed) {
+    std::mt19937 random(seed);
+    // Split leaves of a full binary tree, often the deepest, until every
+    // symbol has one.
+    std::vector<uint16_t> depths = {1, 1};
+    while (depths.size() < symbols.size()) {
+        size_t i = random() % depths.size();
+        if (random() % 3 == 0) i = size_t(std::max_element(depths.begin(), depths.end()) - depths.begin());
+        if (depths[i] == 16) continue;
+        depths[i]++;
+        depths.push_back(depths[i]);
+    }
+    std::shuffle(depths.begin(), depths.end(), random);
+    Lengths lengths(alphabet, 0);
+    for (size_t i = 0; i < symbols.size(); i++) lengths[symbols[i]] = depths[i];
+    return lengths;
 }

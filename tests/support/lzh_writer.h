@@ -20,6 +20,9 @@ Lengths length_code_lengths();
 Lengths default_litlen_lengths();
 Lengths default_position_lengths();
 
+// A random complete code over `symbols` (at least 2), lengths 1 to 16.
+Lengths random_complete_lengths(size_t alphabet, const std::vector<uint16_t>& symbols, uint32_t seed);
+
 struct LzhItem {
     uint16_t symbol;    // below 256 a literal, else a match of symbol - 253 bytes
     uint32_t position;  // a match's position value, 0 to 65535
