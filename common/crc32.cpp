@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/crc32_clmul.h"
+
 Crc32 crc32;
 
 void crc32_build_table() {
@@ -24,6 +26,11 @@ static inline uint32_t load_le32(const uint8_t* p) {
 }
 
 void crc32_update(const uint8_t* bytes, size_t n) {
+    if (n >= CRC32_CLMUL_MIN_BYTES && crc32_clmul_available()) {
+        size_t done = crc32_clmul_update(&crc32.reg, bytes, n);
+        bytes += done;
+        n -= done;
+    }
     const uint32_t (*t)[256] = crc32.table;
     uint32_t r = crc32.reg;
     // Slicing by eight: identical to the byte loop below, eight bytes a step.

@@ -24,17 +24,14 @@ bool flush_window(const uint8_t* window, uint32_t n);
 // Copies `length` bytes within one buffer exactly as a front-to-back byte
 // loop would, also when source and destination overlap.
 inline void copy_run(uint8_t* destination, const uint8_t* source, uint32_t length) {
-    if (source >= destination) {
-        // A byte loop reads every source byte before overwriting it here.
-        memmove(destination, source, length);
-        return;
-    }
-    uintptr_t distance = uintptr_t(destination - source);
-    if (distance >= 8) {
-        // Each 8-byte step reads only bytes that are final already: for an
-        // overlapping copy they lie at least 8 bytes behind. The last step
-        // is realigned to end exactly at `length` and rewrites bytes with
-        // the values they already hold.
+    bool behind = source < destination;
+    uintptr_t gap = behind ? uintptr_t(destination - source) : uintptr_t(source - destination);
+    // Chunks of 8 give the byte loop's result when the runs do not overlap,
+    // and also when the source lies at least 8 bytes behind: each chunk then
+    // reads only bytes that are final already. The last chunk is realigned
+    // to end exactly at `length`; it rewrites bytes with the values they
+    // hold.
+    if (gap >= length || (behind && gap >= 8)) {
         uint64_t chunk;
         if (length >= 8) {
             uint32_t i = 0;
@@ -54,7 +51,12 @@ inline void copy_run(uint8_t* destination, const uint8_t* source, uint32_t lengt
             memcpy(destination + length - 4, &tail, 4);
             return;
         }
-    } else if (distance == 1) {
+    } else if (!behind) {
+        // Overlapping with the source ahead: a byte loop reads every byte
+        // before it is overwritten, as memmove does.
+        memmove(destination, source, length);
+        return;
+    } else if (gap == 1) {
         memset(destination, source[0], length);
         return;
     }

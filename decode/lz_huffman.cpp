@@ -7,11 +7,20 @@
 
 LzHuffmanState lz_huffman;
 
+static void pack_table(const CodeTable& code, uint32_t entries, uint32_t alphabet_size, uint32_t* packed) {
+    for (uint32_t i = 0; i < entries; i++) {
+        uint32_t v = code.table[i];
+        packed[i] = v < alphabet_size ? v | uint32_t(code.lengths[v]) << PACKED_LENGTH_SHIFT : v | PACKED_TREE;
+    }
+}
+
 void read_block_header() {
     lz_huffman.block_remaining = read_bits(BLOCK_COUNT_BITS);
     read_small_lengths(LENGTH_CODE_SYMBOLS, SMALL_COUNT_BITS, LENGTH_CODE_SPECIAL_INDEX);
     read_litlen_lengths();
     read_small_lengths(POSITION_SYMBOLS, SMALL_COUNT_BITS, NO_SPECIAL_INDEX);
+    pack_table(litlen_code, LITLEN_TABLE_ENTRIES, LITLEN_SYMBOLS, lz_huffman.litlen_packed);
+    pack_table(small_code, SMALL_TABLE_ENTRIES, POSITION_SYMBOLS, lz_huffman.position_packed);
 }
 
 // The ring index of the byte `position_value` + 1 places behind `position`.
@@ -38,9 +47,10 @@ static bool decode_items(uint8_t* window, uint32_t* position, BitReader& r) {
     const uint32_t size = unpack.header.original_size;
     uint32_t pos = *position;
     uint32_t decoded = 0;
+    uint16_t block_remaining = lz_huffman.block_remaining;
     bool ok = true;
     do {
-        uint32_t c = decode_litlen_symbol(r);
+        uint32_t c = decode_litlen_symbol(r, block_remaining);
         if (c < LITERAL_SYMBOLS) {
             window[pos++] = uint8_t(c);
             decoded++;
@@ -55,6 +65,7 @@ static bool decode_items(uint8_t* window, uint32_t* position, BitReader& r) {
         uint32_t source = match_source(pos, decode_position(r));
         if (!(ok = copy_match(window, pos, source, length))) break;
     } while (decoded < size);
+    lz_huffman.block_remaining = block_remaining;
     *position = pos;
     return ok;
 }

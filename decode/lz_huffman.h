@@ -12,33 +12,59 @@ inline constexpr uint32_t BLOCK_COUNT_BITS = 16;
 inline constexpr uint32_t LITERAL_SYMBOLS = 256;        // literal/length symbols below this are bytes
 inline constexpr uint32_t MATCH_LENGTH_OFFSET = 253;    // symbol 256 is a match of 3 bytes
 
+// Packed entry of a block's lookup: symbol | code length << 16, or
+// PACKED_TREE | node number where a tree walk must follow.
+inline constexpr uint32_t PACKED_TREE = 0x80000000u;
+inline constexpr uint32_t PACKED_LENGTH_SHIFT = 16;
+inline constexpr uint32_t PACKED_VALUE_MASK = 0xFFFFu;
+
 struct LzHuffmanState {
-    uint16_t block_remaining;  // symbols of the current block still to come; 0: the next starts a block
+    uint16_t block_remaining;                             // symbols of the current block still to come; 0: a block starts
+    uint32_t litlen_packed[LITLEN_TABLE_ENTRIES];         // litlen_code's table with the lengths folded in
+    uint32_t position_packed[SMALL_TABLE_ENTRIES];        // the same for the position code
 };
 
 extern LzHuffmanState lz_huffman;
 
 // Reads a block header: the symbol count (0 stands for 65536) and the
-// three code descriptions.
+// three code descriptions; then packs the two tables the block decodes
+// with. Nothing changes the tables within a block, so a packed entry
+// stays what table and lengths say.
 void read_block_header();
 
+// One symbol through a packed table: one load for a code up to the
+// table's bits, the tree and the lengths array for a longer one.
+inline uint32_t lookup_packed(BitReader& r, const uint32_t* packed, const CodeTable& code, uint32_t alphabet_size) {
+    uint32_t entry = packed[peek_bits(r, code.table_bits)];
+    uint32_t symbol = entry & PACKED_VALUE_MASK;
+    uint32_t length = entry >> PACKED_LENGTH_SHIFT;
+    if (__builtin_expect(entry & PACKED_TREE, 0)) {
+        symbol = walk_code_tree(symbol, peek_bits(r, LOOKAHEAD_BITS), code.table_bits, alphabet_size);
+        length = code.lengths[symbol];
+    }
+    drop_bits(r, length);
+    return symbol;
+}
+
 // The next literal/length symbol (below 510), reading a block header first
-// when the block is used up. `r` is the decoder's copy of bit_reader; it is
-// handed over to the process-wide reader for the block header.
-inline uint32_t decode_litlen_symbol(BitReader& r) {
-    if (lz_huffman.block_remaining == 0) {
+// when the block is used up. `r` is the decoder's copy of bit_reader,
+// handed over to the process-wide reader for the block header;
+// `block_remaining` the decoder's copy of lz_huffman.block_remaining.
+inline uint32_t decode_litlen_symbol(BitReader& r, uint16_t& block_remaining) {
+    if (block_remaining == 0) {
         bit_reader = r;
         read_block_header();
         r = bit_reader;
+        block_remaining = lz_huffman.block_remaining;
     }
-    lz_huffman.block_remaining--;
-    return lookup_symbol(r, litlen_code, LITLEN_SYMBOLS);
+    block_remaining--;
+    return lookup_packed(r, lz_huffman.litlen_packed, litlen_code, LITLEN_SYMBOLS);
 }
 
 // A position value, 0 to 65535: symbol k > 0 stands for 2^(k-1) plus k-1
 // further bits.
 inline uint32_t decode_position(BitReader& r) {
-    uint32_t k = lookup_symbol(r, small_code, POSITION_SYMBOLS);
+    uint32_t k = lookup_packed(r, lz_huffman.position_packed, small_code, POSITION_SYMBOLS);
     if (k == 0) return 0;
     return (1u << (k - 1)) + take_bits(r, k - 1);
 }

@@ -17,43 +17,6 @@
 
 Method4Register method4_register;
 
-// The register's count after `takes` single-bit takes.
-static inline uint32_t after_single_bits(uint32_t count, uint32_t takes) {
-    return takes <= count ? count - takes : REGISTER_BITS - (takes - count);
-}
-
-// The register's count after one n-bit take.
-static inline uint32_t after_field(uint32_t count, uint32_t n) {
-    return (count < n ? REGISTER_BITS : count) - n;
-}
-
-// Ones before the first zero among the next 16 bits, at most `limit`.
-static inline uint32_t count_ones(const BitReader& r, uint32_t limit) {
-    uint32_t inverted = ~(peek_bits(r, LOOKAHEAD_BITS) << LOOKAHEAD_BITS);  // never 0: the low half is ones
-    uint32_t ones = uint32_t(__builtin_clz(inverted));
-    return ones < limit ? ones : limit;
-}
-
-uint32_t read_length_code(BitReader& r, uint32_t& register_count) {
-    uint32_t k = count_ones(r, LENGTH_PREFIX_MAX);
-    uint32_t prefix = k < LENGTH_PREFIX_MAX ? k + 1 : k;  // no terminating zero after the last one
-    register_count = after_single_bits(register_count, prefix);
-    drop_bits(r, prefix);
-    if (k == 0) return 0;
-    register_count = after_field(register_count, k);
-    return (1u << k) - 1 + take_bits(r, k);
-}
-
-uint32_t read_distance_code(BitReader& r, uint32_t& register_count) {
-    uint32_t k = count_ones(r, DISTANCE_PREFIX_MAX);
-    uint32_t prefix = k < DISTANCE_PREFIX_MAX ? k + 1 : k;
-    register_count = after_single_bits(register_count, prefix);
-    drop_bits(r, prefix);
-    uint32_t n = DISTANCE_BASE_BITS + k;
-    register_count = after_field(register_count, n);
-    return (1u << n) - (1u << DISTANCE_BASE_BITS) + take_bits(r, n);
-}
-
 // Decodes items until the decoded count reaches original_size; a last match
 // is produced whole. False after a failed flush.
 //
@@ -68,10 +31,11 @@ static bool decode_items(uint8_t* window, uint32_t* position, BitReader& r, uint
     uint32_t decoded = 0;
     bool ok = true;
     do {
-        uint32_t code = read_length_code(r, register_count);
-        if (code == 0) {
-            register_count = after_field(register_count, LITERAL_BITS);
-            window[pos++] = uint8_t(take_bits(r, LITERAL_BITS));
+        if (peek_bits(r, 1) == 0) {
+            // A literal: the 0 prefix and 8 bits, in one step.
+            register_count = after_field(after_single_bits(register_count, 1), LITERAL_BITS);
+            window[pos++] = uint8_t(peek_bits(r, 1 + LITERAL_BITS));
+            drop_bits(r, 1 + LITERAL_BITS);
             decoded++;
             if (pos == WINDOW_SIZE) {
                 if (!(ok = flush_window(window, WINDOW_SIZE))) break;
@@ -79,7 +43,7 @@ static bool decode_items(uint8_t* window, uint32_t* position, BitReader& r, uint
             }
             continue;
         }
-        uint32_t length = code + MIN_MATCH_LENGTH - 1;
+        uint32_t length = read_length_code(r, register_count) + MIN_MATCH_LENGTH - 1;
         decoded += length;
         uint32_t back = read_distance_code(r, register_count) + 1;
         uint32_t source = pos >= back ? pos - back : pos + WINDOW_SIZE - back;
