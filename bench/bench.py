@@ -1,7 +1,9 @@
 """Builds the corpus, makes the archives and times the three extractors.
 
 Wall time is the median of the repetitions (time.perf_counter around the
-process); peak memory comes from one extra run under /usr/bin/time -v.
+process), CPU time (user + system) likewise; on a shared machine the CPU
+time is the steadier figure. Peak memory comes from one extra run under
+/usr/bin/time -v.
 Every extraction is compared byte for byte with the original.
 """
 import array
@@ -58,6 +60,17 @@ def run(command, cwd=None):
     subprocess.run(command, cwd=cwd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+def timed(command):
+    """Wall seconds and CPU seconds (user + system) of one run."""
+    start = time.perf_counter()
+    child = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(child.pid, 0)
+    wall = time.perf_counter() - start
+    if status != 0:
+        sys.exit(f'failed: {command}')
+    return wall, usage.ru_utime + usage.ru_stime
+
+
 def main():
     iunpack, work, reps = sys.argv[1], sys.argv[2], int(sys.argv[3])
     os.makedirs(work, exist_ok=True)
@@ -78,35 +91,39 @@ def main():
         '7zz': lambda arc, out: ['7zz', 'e', '-y', '-o' + out, arc],
         'arj': lambda arc, out: ['arj', 'e', '-y', arc, out + '/'],
     }
-    print(f'{"archive":<16}{"size MB":>9}{"iunpack s":>11}{"7zz s":>9}{"arj s":>9}'
-          f'{"ours/7zz":>10}{"ours/arj":>10}{"peak KB ours/7zz/arj":>24}')
+    print(f'{"archive":<16}{"MB":>6}  {"wall s: iunpack 7zz arj":<24}{"ours/7zz":>9}{"ours/arj":>9}'
+          f'  {"cpu s: iunpack 7zz arj":<24}{"ours/7zz":>9}{"ours/arj":>9}  peak KB ours/7zz/arj')
     for name in corpora:
         src = os.path.join(work, name + '.dat')
         for method in (1, 4):
             arc = os.path.join(work, f'{name}-m{method}.arj')
-            medians, peaks = {}, {}
+            medians, cpus, peaks = {}, {}, {}
             for tool, command in extractors.items():
                 out = os.path.join(work, 'out-' + tool)
-                times = []
+                times, cpu = [], []
                 for _ in range(reps):
                     shutil.rmtree(out, ignore_errors=True)
                     os.makedirs(out)
-                    start = time.perf_counter()
-                    run(command(arc, out))
-                    times.append(time.perf_counter() - start)
+                    wall, used = timed(command(arc, out))
+                    times.append(wall)
+                    cpu.append(used)
                     if not filecmp.cmp(src, os.path.join(out, name + '.dat'), shallow=False):
                         sys.exit(f'{tool}: output of {arc} differs from the original')
                 medians[tool] = statistics.median(times)
+                cpus[tool] = statistics.median(cpu)
                 shutil.rmtree(out, ignore_errors=True)
                 os.makedirs(out)
                 verbose = subprocess.run(['/usr/bin/time', '-v'] + command(arc, out), capture_output=True, text=True)
                 peaks[tool] = next(int(line.split()[-1]) for line in verbose.stderr.splitlines()
                                    if 'Maximum resident set size' in line)
                 shutil.rmtree(out, ignore_errors=True)
-            print(f'{os.path.basename(arc):<16}{os.path.getsize(arc) / 1e6:>9.1f}'
-                  f'{medians["iunpack"]:>11.3f}{medians["7zz"]:>9.3f}{medians["arj"]:>9.3f}'
-                  f'{medians["iunpack"] / medians["7zz"]:>10.2f}{medians["iunpack"] / medians["arj"]:>10.2f}'
-                  f'{peaks["iunpack"]:>10}/{peaks["7zz"]}/{peaks["arj"]}')
+            w, c = medians, cpus
+            print(f'{os.path.basename(arc):<16}{os.path.getsize(arc) / 1e6:>6.1f}  '
+                  f'{w["iunpack"]:>7.3f}{w["7zz"]:>7.3f}{w["arj"]:>7.3f}   '
+                  f'{w["iunpack"] / w["7zz"]:>9.2f}{w["iunpack"] / w["arj"]:>9.2f}  '
+                  f'{c["iunpack"]:>7.3f}{c["7zz"]:>7.3f}{c["arj"]:>7.3f}   '
+                  f'{c["iunpack"] / c["7zz"]:>9.2f}{c["iunpack"] / c["arj"]:>9.2f}  '
+                  f'{peaks["iunpack"]}/{peaks["7zz"]}/{peaks["arj"]}')
 
 
 if __name__ == '__main__':

@@ -2,7 +2,7 @@
 
 BitReader bit_reader;
 
-void refill_bits_slow(BitReader& r) {
+BitReader refill_bits_slow(BitReader r) {
     ArchiveStream& s = unpack.archive_stream;
     uint32_t& left = unpack.header.compressed_size;
     while (r.count <= BIT_BUFFER_BITS - 8) {
@@ -11,7 +11,7 @@ void refill_bits_slow(BitReader& r) {
             uint32_t bytes = (BIT_BUFFER_BITS - r.count) / 8;
             r.count += 8 * bytes;
             r.zeros_fed += bytes;
-            return;
+            return r;
         }
         uint8_t byte;
         if (s.head < s.tail) {
@@ -22,12 +22,13 @@ void refill_bits_slow(BitReader& r) {
             int got = archive_read_byte_slow();
             byte = got < 0 ? 0xFF : uint8_t(got);
         } else {
-            return;
+            return r;
         }
         left--;
         r.bits |= uint64_t(byte) << (BIT_BUFFER_BITS - 8 - r.count);
         r.count += 8;
     }
+    return r;
 }
 
 void start_bits() {

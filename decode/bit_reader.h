@@ -51,9 +51,10 @@ void settle_bits();
 
 // --- the decoders' fast path, on a local copy of bit_reader --------------
 
-// Tops `r` up to at least 16 bits, to 56 or more whenever archive_stream's
-// buffer and the count allow.
-void refill_bits_slow(BitReader& r);
+// `r` topped up to at least 16 bits, to 56 or more whenever
+// archive_stream's buffer and the count allow. Taken and returned by value
+// so that a decoder's copy can live in registers.
+BitReader refill_bits_slow(BitReader r);
 
 inline uint64_t load_be64(const uint8_t* p) {
     uint64_t v;
@@ -77,7 +78,7 @@ inline void refill_bits(BitReader& r) {
         left -= take;
         return;
     }
-    refill_bits_slow(r);
+    r = refill_bits_slow(r);
 }
 
 inline uint32_t peek_bits(const BitReader& r, uint32_t n) { return uint32_t(r.bits >> (BIT_BUFFER_BITS - n)); }

@@ -34,13 +34,14 @@ void read_block_header();
 
 // One symbol through a packed table: one load for a code up to the
 // table's bits, the tree and the lengths array for a longer one.
-inline uint32_t lookup_packed(BitReader& r, const uint32_t* packed, const CodeTable& code, uint32_t alphabet_size) {
-    uint32_t entry = packed[peek_bits(r, code.table_bits)];
+template <uint32_t TABLE_BITS, uint32_t ALPHABET_SIZE>
+inline uint32_t lookup_packed(BitReader& r, const uint32_t* packed, const uint16_t* lengths) {
+    uint32_t entry = packed[peek_bits(r, TABLE_BITS)];
     uint32_t symbol = entry & PACKED_VALUE_MASK;
     uint32_t length = entry >> PACKED_LENGTH_SHIFT;
     if (__builtin_expect(entry & PACKED_TREE, 0)) {
-        symbol = walk_code_tree(symbol, peek_bits(r, LOOKAHEAD_BITS), code.table_bits, alphabet_size);
-        length = code.lengths[symbol];
+        symbol = walk_code_tree(symbol, peek_bits(r, LOOKAHEAD_BITS), TABLE_BITS, ALPHABET_SIZE);
+        length = lengths[symbol];
     }
     drop_bits(r, length);
     return symbol;
@@ -58,13 +59,13 @@ inline uint32_t decode_litlen_symbol(BitReader& r, uint16_t& block_remaining) {
         block_remaining = lz_huffman.block_remaining;
     }
     block_remaining--;
-    return lookup_packed(r, lz_huffman.litlen_packed, litlen_code, LITLEN_SYMBOLS);
+    return lookup_packed<LITLEN_TABLE_BITS, LITLEN_SYMBOLS>(r, lz_huffman.litlen_packed, code_tables.litlen_lengths);
 }
 
 // A position value, 0 to 65535: symbol k > 0 stands for 2^(k-1) plus k-1
 // further bits.
 inline uint32_t decode_position(BitReader& r) {
-    uint32_t k = lookup_packed(r, lz_huffman.position_packed, small_code, POSITION_SYMBOLS);
+    uint32_t k = lookup_packed<SMALL_TABLE_BITS, POSITION_SYMBOLS>(r, lz_huffman.position_packed, code_tables.small_lengths);
     if (k == 0) return 0;
     return (1u << (k - 1)) + take_bits(r, k - 1);
 }

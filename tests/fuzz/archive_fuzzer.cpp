@@ -10,9 +10,10 @@
 static std::string scratch_dir() {
     static std::string dir;
     if (dir.empty()) {
-        char pattern[] = "/tmp/iunpack-fuzz-XXXXXX";
-        if (!mkdtemp(pattern)) abort();
-        dir = std::string(pattern) + "/";
+        const char* tmp = getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/iunpack-fuzz-XXXXXX";
+        if (!mkdtemp(pattern.data())) abort();
+        dir = pattern + "/";
     }
     return dir;
 }
