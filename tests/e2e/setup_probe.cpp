@@ -26,7 +26,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     own_directory(directory, MAX_PATH);
     GetCurrentDirectoryA(MAX_PATH, current);
 
-    FILE* log = fopen(log_path, "a");
+    FILE* log = fopen(log_path, "ab");  // lines end with \n alone
     if (!log) return 98;
     fprintf(log, "command=%s\ndirectory=%s\n", GetCommandLineA(), current);
     snprintf(pattern, sizeof pattern, "%s*", directory);
