@@ -14,7 +14,7 @@ OUT=$ROOT/build/demo
 PROMPT="Install the Installation Unpacker demo?"
 
 if [[ ${1:-} != --inside-x ]]; then
-  bash "$ROOT/tests/e2e/deps.sh"
+  bash "$ROOT/scripts/install-deps.sh"
   cd "$ROOT"
   for preset in native win32 win64; do
     echo "== building: $preset"
@@ -28,7 +28,7 @@ if [[ ${1:-} != --inside-x ]]; then
   head -c 300000000 /dev/zero >"$OUT/payload/media.bin"
   for arch in win64 win32; do
     cp "$ROOT/build/$arch/demo/setup.exe" "$OUT/payload/setup.exe"
-    (cd "$OUT/payload" && rm -f ../$arch.arj && arj a -m0 -e ../$arch.arj setup.exe readme.txt media.bin >/dev/null)
+    (cd "$OUT/payload" && rm -f ../$arch.arj && arj a -m0 -e ../$arch.arj ./* >/dev/null)
     "$TOOL" pack --stub "$ROOT/build/$arch/shell/iunpack-stub.exe" --prompt "$PROMPT" "$OUT/$arch.arj" \
       -o "$OUT/demo-installer-$arch.exe" >/dev/null
     rm -f "$OUT/$arch.arj"

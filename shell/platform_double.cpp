@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <set>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,7 +13,19 @@
 
 PlatformDouble platform_double;
 
-void platform_double_reset() { platform_double = PlatformDouble(); }
+namespace {
+
+// Blocks handed out by GlobalAlloc and not yet freed; a reset frees what a
+// run lost, so that a sweep's injected failures leak nothing of their own.
+std::set<void*> live_blocks;
+
+}  // namespace
+
+void platform_double_reset() {
+    for (void* block : live_blocks) posix_platform.GlobalFree(block);
+    live_blocks.clear();
+    platform_double = PlatformDouble();
+}
 
 namespace {
 
@@ -177,7 +190,10 @@ int ExitWindowsEx(uint32_t flags, uint32_t) {
 Handle GlobalAlloc(uint32_t flags, size_t bytes) {
     if (enter("GlobalAlloc")) return nullptr;
     Handle memory = real().GlobalAlloc(flags, bytes);
-    if (memory) d().heap_blocks++;
+    if (memory) {
+        live_blocks.insert(memory);
+        d().heap_blocks++;
+    }
     return memory;
 }
 void* GlobalLock(Handle memory) { return enter("GlobalLock") ? nullptr : memory; }
@@ -186,10 +202,10 @@ int GlobalUnlock(Handle) {
     enter("GlobalUnlock");
     return 0;
 }
+// A failed free keeps the block: the count shows it as held.
 Handle GlobalFree(Handle memory) {
-    // A failed GlobalHandle gives nullptr here, and the block is then lost:
-    // the sweep reports it.
-    if (enter("GlobalFree") || !memory) return memory;
+    if (enter("GlobalFree") || !live_blocks.count(memory)) return memory;
+    live_blocks.erase(memory);
     d().heap_blocks--;
     return real().GlobalFree(memory);
 }

@@ -16,7 +16,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 OUT=${IUNPACK_E2E_OUT:-$ROOT/build/e2e}
 
 if [[ ${1:-} != --inside-x ]]; then
-  bash "$ROOT/tests/e2e/deps.sh"
+  bash "$ROOT/scripts/install-deps.sh"
   cd "$ROOT"
   for preset in native win64 win32; do
     cmake --preset "$preset" >/dev/null

@@ -1,0 +1,255 @@
+// Entry extraction: validation order, output names, the stored copy, the CRC
+// comparison, and where each outcome leaves the stream.
+#include "archive/entry_extraction.h"
+
+#include "archive/header_reader.h"
+#include "common/failure.h"
+#include "tests/support/double_fixture.h"
+
+namespace {
+
+class EntryExtraction : public DoubleTest {
+protected:
+    void SetUp() override {
+        DoubleTest::SetUp();
+        make_dir(scratch / "out");
+        snprintf(unpack.work_dir, PATH_SIZE, "%s", extract_dir().c_str());
+    }
+    // Opens an archive of the given entries and reads up to the first entry.
+    void open_entries(ArchiveWriter& w) {
+        archive = w.finish();
+        open_archive(archive);
+        ASSERT_EQ(read_header(), 1);
+        ASSERT_EQ(read_header(), 1);
+    }
+    // Extracts the current entry; the next header must follow it.
+    int extract_then_expect_next(int next = 0) {
+        int result = extract_entry();
+        EXPECT_EQ(read_header(), next);
+        return result;
+    }
+    Bytes archive;
+};
+
+TEST_F(EntryExtraction, StoredEntriesAreWrittenByteForByte) {
+    Bytes a = random_bytes(100000, 1), b = to_bytes("second\r\nline\n");
+    HeaderSpec text = stored_spec("docs/readme.txt", b);
+    text.file_type = 1;  // written byte for byte all the same
+    ArchiveWriter w;
+    w.stored("bin/a.bin", a).entry(text, b);
+    open_entries(w);
+    EXPECT_EQ(extract_entry(), 0);
+    ASSERT_EQ(read_header(), 1);
+    EXPECT_EQ(extract_then_expect_next(), 0);
+    EXPECT_EQ(read_file(extract_dir() + "a.bin"), a);
+    EXPECT_EQ(read_file(extract_dir() + "readme.txt"), b);
+    EXPECT_TRUE(platform_double.boxes.empty());
+    EXPECT_EQ(platform_double.heap_blocks, 0);
+    EXPECT_EQ(platform_double.open_files, 1);  // the archive alone
+}
+
+TEST_F(EntryExtraction, RefusedEntriesShowTwoMessagesAndSkipTheirData) {
+    struct Case {
+        const char* why;
+        void (*change)(HeaderSpec&);
+        const char* first;  // the specific message; nullptr: accepted
+    };
+    const Case cases[] = {
+        {"version 3 passes", [](HeaderSpec& h) { h.min_version = 3; }, nullptr},
+        {"version 4", [](HeaderSpec& h) { h.min_version = 4; }, MSG_UNSUPPORTED_VERSION},
+        {"flags without bit 0 pass", [](HeaderSpec& h) { h.flags = 0x10; }, nullptr},
+        {"passworded", [](HeaderSpec& h) { h.flags = 0x11; }, MSG_PASSWORDED},
+        {"method 5", [](HeaderSpec& h) { h.method = 5; }, MSG_UNKNOWN_METHOD},
+        {"version checked before method",
+         [](HeaderSpec& h) {
+             h.min_version = 9;
+             h.method = 9;
+         },
+         MSG_UNSUPPORTED_VERSION},
+        {"password checked before file type",
+         [](HeaderSpec& h) {
+             h.flags = 1;
+             h.file_type = 3;
+         },
+         MSG_PASSWORDED},
+        {"file type 2", [](HeaderSpec& h) { h.file_type = 2; }, MSG_INVALID_FILE_TYPE},
+        {"file type 255", [](HeaderSpec& h) { h.file_type = 255; }, MSG_INVALID_FILE_TYPE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        platform_double.boxes.clear();
+        Bytes content = to_bytes("data of the entry");
+        HeaderSpec h = stored_spec("entry.bin", content);
+        c.change(h);
+        ArchiveWriter w;
+        w.entry(h, content);
+        open_entries(w);
+        int result = extract_then_expect_next();
+        if (!c.first) {
+            EXPECT_EQ(result, 0);
+            EXPECT_TRUE(platform_double.boxes.empty());
+        } else {
+            EXPECT_EQ(result, ERR_INVALID_FLAGS);
+            EXPECT_EQ(messages(), (Texts{c.first, MSG_INVALID_FLAGS}));
+            EXPECT_EQ(platform_double.boxes[1].owner, &window);
+            EXPECT_FALSE(exists(extract_dir() + "entry.bin"));
+        }
+        archive_close();
+        remove((extract_dir() + "entry.bin").c_str());
+    }
+}
+
+TEST_F(EntryExtraction, NamesThatWouldLeaveTheWorkingDirectoryAreRefused) {
+    struct Case {
+        const char* why;
+        std::string name;
+        int pos;
+    };
+    const Case cases[] = {
+        {"separator kept by a zero name position", "sub/file", 0},
+        {"backslash", "sub\\file", 0},
+        {"drive colon", "C:file", 0},
+        {"parent", "x/..", 2},
+        {"current", ".", 0},
+        {"empty remainder", "dir/", 4},
+        {"position past the name", "abc", 100},
+        {"position past header_name", "abc", 512},
+        {"position far past header_name", "abc", 65535},
+        {"device name", "con.txt", 0},
+        {"device name with a number", "LPT1", 0},
+        {"control character", "a\tb", 0},
+        {"path too long", std::string(255, 'x'), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        platform_double.boxes.clear();
+        Bytes content = to_bytes("evil");
+        HeaderSpec h = stored_spec("x", content);
+        h.name = c.name;
+        h.entry_name_pos = uint16_t(c.pos);
+        ArchiveWriter w;
+        w.entry(h, content);
+        open_entries(w);
+        EXPECT_EQ(extract_then_expect_next(), ERR_CREATE_FILE);
+        EXPECT_EQ(messages(), Texts{MSG_CREATE_FILE});
+        EXPECT_EQ(list_dir(scratch.path), (std::vector<std::string>{"archive.arj", "out"}));
+        EXPECT_TRUE(list_dir(scratch / "out").empty());
+        archive_close();
+    }
+}
+
+TEST_F(EntryExtraction, AcceptedNamesBesideTheRefusedOnes) {
+    const char* names[] = {"COM", "CONSOLE.TXT", "nul1", "a..b", "...", "setup.exe", "x y.txt"};
+    for (const char* name : names) {
+        SCOPED_TRACE(name);
+        ArchiveWriter w;
+        w.stored(name, to_bytes(name));
+        open_entries(w);
+        EXPECT_EQ(extract_then_expect_next(), 0);
+        EXPECT_EQ(read_file(extract_dir() + name), to_bytes(name));
+        archive_close();
+    }
+}
+
+TEST_F(EntryExtraction, LongestPathThatFitsIsWritten) {
+    std::string name(255 - strlen(unpack.work_dir), 'y');
+    ArchiveWriter w;
+    w.stored(name, to_bytes("fits"));
+    open_entries(w);
+    if (name.size() > 255) GTEST_SKIP() << "file names this long are not possible here";
+    EXPECT_EQ(extract_then_expect_next(), 0);
+}
+
+TEST_F(EntryExtraction, EmptyStoredEntrySucceedsExactlyWhenItsCrcIsZero) {
+    ArchiveWriter w;
+    HeaderSpec bad = stored_spec("bad", {});
+    bad.file_crc = 0xFFFFFFFF;
+    w.stored("empty", {}).entry(bad, {});
+    open_entries(w);
+    EXPECT_EQ(extract_entry(), 0);
+    ASSERT_EQ(read_header(), 1);
+    EXPECT_EQ(extract_then_expect_next(), ERR_BAD_CRC);
+    EXPECT_EQ(messages(), Texts{MSG_BAD_CRC});
+    EXPECT_TRUE(read_file(extract_dir() + "empty").empty());
+    EXPECT_EQ(platform_double.heap_blocks, 0);
+    // Nothing was allocated for them.
+    for (const std::string& call : platform_double.calls) EXPECT_NE(call, "GlobalAlloc");
+}
+
+TEST_F(EntryExtraction, BadCrcLeavesTheCompleteFile) {
+    Bytes content = random_bytes(5000, 9);
+    HeaderSpec h = stored_spec("f.bin", content);
+    h.file_crc ^= 0x80000000u;
+    ArchiveWriter w;
+    w.entry(h, content);
+    open_entries(w);
+    EXPECT_EQ(extract_then_expect_next(), ERR_BAD_CRC);
+    EXPECT_EQ(read_file(extract_dir() + "f.bin"), content);
+}
+
+TEST_F(EntryExtraction, SecondEntryWithTheSameNameReplacesTheFirst) {
+    ArchiveWriter w;
+    w.stored("a/same.txt", to_bytes("first, longer")).stored("b/same.txt", to_bytes("second"));
+    open_entries(w);
+    EXPECT_EQ(extract_entry(), 0);
+    ASSERT_EQ(read_header(), 1);
+    EXPECT_EQ(extract_then_expect_next(), 0);
+    EXPECT_EQ(read_file(extract_dir() + "same.txt"), to_bytes("second"));
+}
+
+TEST_F(EntryExtraction, ArchiveEndingInsideStoredDataLeavesAnEmptyFile) {
+    Bytes content = random_bytes(3000, 3);
+    ArchiveWriter w;
+    w.stored("cut.bin", content);
+    Bytes bytes = w.bytes;
+    bytes.resize(bytes.size() - 10);
+    open_archive(bytes);
+    ASSERT_EQ(read_header(), 1);
+    ASSERT_EQ(read_header(), 1);
+    EXPECT_EQ(extract_entry(), ERR_READ_ARCHIVE);
+    EXPECT_EQ(messages(), Texts{MSG_READ_ARCHIVE});
+    EXPECT_TRUE(read_file(extract_dir() + "cut.bin").empty());
+    EXPECT_EQ(platform_double.heap_blocks, 0);
+}
+
+TEST_F(EntryExtraction, PlatformFailuresInTheStoredCopy) {
+    struct Case {
+        const char* call;
+        int code;
+        const char* message;
+        bool file_written;  // complete file on disk
+        bool skipped;       // the next header follows
+    };
+    const Case cases[] = {
+        {"fopen", ERR_CREATE_FILE, MSG_CREATE_FILE, false, true},
+        {"GlobalAlloc", ERR_ALLOC_MEMORY, MSG_ALLOC_MEMORY, false, true},
+        {"GlobalLock", ERR_ALLOC_MEMORY, MSG_ALLOC_MEMORY, false, true},
+        {"fwrite", ERR_WRITE_OUTPUT, MSG_WRITE_OUTPUT, false, true},
+    };
+    Bytes content = random_bytes(70000, 5);  // larger than the stream's buffer
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        platform_double_reset();
+        platform_double.fail_only = c.call;
+        platform_double.fail_at = 1;
+        ArchiveWriter w;
+        w.stored("f.bin", content);
+        // fopen is counted from the archive's own opening.
+        if (std::string(c.call) == "fopen") platform_double.fail_at = 2;
+        open_entries(w);
+        int result = extract_entry();
+        EXPECT_EQ(result, c.code);
+        EXPECT_EQ(platform_double.injected, c.call);
+        EXPECT_EQ(messages(), Texts{c.message});
+        if (c.skipped) {
+            EXPECT_EQ(read_header(), 0);
+        }
+        EXPECT_EQ(exists(extract_dir() + "f.bin"), std::string(c.call) != "fopen");
+        EXPECT_EQ(platform_double.heap_blocks, 0);
+        EXPECT_EQ(platform_double.open_files, 1);
+        archive_close();
+        remove((extract_dir() + "f.bin").c_str());
+    }
+}
+
+}  // namespace

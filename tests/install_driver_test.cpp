@@ -1,0 +1,389 @@
+// The installation driver end to end on the platform double: every end of
+// the driver, what it shows, and what it leaves in the temporary directory;
+// then a sweep that fails each platform call in turn.
+#include "shell/install_driver.h"
+
+#include <algorithm>
+
+#include "common/failure.h"
+#include "tests/support/double_fixture.h"
+
+namespace {
+
+class Driver : public DoubleTest {
+public:
+    std::string installer;  // the self-extracting file, standing in for the executable
+    std::string work_dir;   // where the driver unpacks
+
+    void SetUp() override {
+        DoubleTest::SetUp();
+        installer = scratch / "installer.exe";
+        work_dir = scratch.path + "/iunpack_.$$$/";
+        platform_double.module_path = installer;
+    }
+
+    static Bytes standard_archive() {
+        ArchiveWriter w;
+        w.stored("setup.exe", to_bytes("MZ setup program"))
+            .stored("data/payload.bin", random_bytes(40000, 7))
+            .stored("readme.txt", to_bytes("Read me.\r\n"));
+        return w.finish();
+    }
+    static std::vector<std::string> standard_files() {
+        return {"payload.bin 40000", "readme.txt 10", "setup.exe 16"};
+    }
+
+    uint32_t run(const Bytes& archive, const std::string& prompt = "") {
+        write_file(installer, self_extracting(archive, prompt));
+        return install_driver(nullptr);
+    }
+
+    // What every end has in common: the destroy message is the last call,
+    // and nothing the run obtained is still held.
+    void expect_clean_end() {
+        EXPECT_TRUE(platform_double.destroy_sent);
+        ASSERT_FALSE(platform_double.calls.empty());
+        EXPECT_EQ(platform_double.calls.back(), "SendMessageA");
+        EXPECT_EQ(platform_double.calls_after_destroy, 0u);
+        EXPECT_EQ(platform_double.open_files, 0);
+        EXPECT_EQ(platform_double.heap_blocks, 0);
+        EXPECT_EQ(platform_double.searches, 0);
+        EXPECT_EQ(platform_double.processes, 0);
+        EXPECT_EQ(platform_double.tokens, 0);
+    }
+    bool work_dir_exists() const { return exists(work_dir); }
+    size_t count_calls(const std::string& name) const {
+        return size_t(std::count(platform_double.calls.begin(), platform_double.calls.end(), name));
+    }
+    size_t first_call(const std::string& name) const {
+        auto& c = platform_double.calls;
+        return size_t(std::find(c.begin(), c.end(), name) - c.begin());
+    }
+};
+
+TEST_F(Driver, AnsweredYesUnpacksRunsSetupAndCleansUp) {
+    EXPECT_EQ(run(standard_archive(), "Install the demo?"), 0u);
+    ASSERT_EQ(platform_double.boxes.size(), 1u);
+    const MessageBoxRecord& question = platform_double.boxes[0];
+    EXPECT_EQ(question.text, "Install the demo?");
+    EXPECT_EQ(question.caption, QUESTION_CAPTION);
+    EXPECT_EQ(question.owner, nullptr);
+    EXPECT_EQ(question.style, 0x10004u);
+
+    ASSERT_EQ(platform_double.launches.size(), 1u);
+    const LaunchRecord& launch = platform_double.launches[0];
+    EXPECT_EQ(launch.application, work_dir + "setup.exe");
+    EXPECT_EQ(launch.command, work_dir + "setup.exe -i");
+    EXPECT_EQ(launch.directory, work_dir);
+    EXPECT_EQ(launch.files_seen, standard_files());
+
+    EXPECT_EQ(platform_double.show_commands, (std::vector<int>{SW_SHOW, SW_HIDE}));
+    EXPECT_LT(first_call("SetForegroundWindow"), first_call("ShowWindow"));
+    EXPECT_FALSE(work_dir_exists());
+    EXPECT_FALSE(platform_double.restart_requested);
+    expect_clean_end();
+}
+
+TEST_F(Driver, EmptyPromptAsksNothing) {
+    EXPECT_EQ(run(standard_archive()), 0u);
+    EXPECT_TRUE(platform_double.boxes.empty());
+    EXPECT_EQ(platform_double.launches.size(), 1u);
+    expect_clean_end();
+}
+
+TEST_F(Driver, AnsweredNoUnpacksNothingAndRemovesTheDirectory) {
+    platform_double.answer = IDNO;
+    EXPECT_EQ(run(standard_archive(), "Go?"), 0u);
+    EXPECT_EQ(platform_double.boxes.size(), 1u);
+    EXPECT_TRUE(platform_double.launches.empty());
+    EXPECT_TRUE(platform_double.show_commands.empty());
+    EXPECT_EQ(count_calls("fopen"), 1u);  // the archive alone
+    EXPECT_FALSE(work_dir_exists());
+    expect_clean_end();
+}
+
+TEST_F(Driver, SetupExitCode1234RequestsTheRestartAfterCleaningUp) {
+    platform_double.setup_exit_code = RESTART_EXIT_CODE;
+    EXPECT_EQ(run(standard_archive()), 0u);
+    EXPECT_TRUE(platform_double.privilege_enabled);
+    EXPECT_TRUE(platform_double.restart_requested);
+    EXPECT_FALSE(work_dir_exists());
+    auto& c = platform_double.calls;
+    size_t removed = size_t(std::find(c.rbegin(), c.rend(), "RemoveDirectoryA").base() - c.begin()) - 1;
+    EXPECT_LT(removed, first_call("OpenProcessToken"));
+    EXPECT_LT(first_call("AdjustTokenPrivileges"), first_call("ExitWindowsEx"));
+    expect_clean_end();
+}
+
+TEST_F(Driver, OtherExitCodesRequestNothing) {
+    for (uint32_t code : {0u, 1u, 1233u, 1235u, 0x100004D2u}) {
+        platform_double_reset();
+        platform_double.temp_path = scratch.path + "/";
+        platform_double.module_path = installer;
+        platform_double.setup_exit_code = code;
+        EXPECT_EQ(run(standard_archive()), 0u);
+        EXPECT_FALSE(platform_double.restart_requested) << code;
+        EXPECT_EQ(count_calls("OpenProcessToken"), 0u);
+    }
+}
+
+TEST_F(Driver, RestartIsRequestedEvenWithoutAToken) {
+    platform_double.setup_exit_code = RESTART_EXIT_CODE;
+    platform_double.fail_only = "OpenProcessToken";
+    platform_double.fail_at = 1;
+    EXPECT_EQ(run(standard_archive()), 0u);
+    EXPECT_FALSE(platform_double.privilege_enabled);
+    EXPECT_TRUE(platform_double.restart_requested);
+    expect_clean_end();
+}
+
+TEST_F(Driver, MissingSetupShowsTheCommandPaddedTo200Characters) {
+    ArchiveWriter w;
+    w.stored("readme.txt", to_bytes("no setup here"));
+    EXPECT_EQ(run(w.finish()), 0u);
+    std::string command = work_dir + "setup.exe -i";
+    std::string expected = "Can't run " + std::string(200 - command.size(), ' ') + command + ", code 2";
+    EXPECT_EQ(messages(), Texts{expected});
+    EXPECT_EQ(platform_double.boxes[0].owner, &window);
+    EXPECT_EQ(platform_double.launches[0].files_seen, (std::vector<std::string>{"readme.txt 13"}));
+    EXPECT_FALSE(work_dir_exists());
+    EXPECT_FALSE(platform_double.restart_requested);
+    expect_clean_end();
+}
+
+TEST_F(Driver, LargeErrorCodesAreShownUnsigned) {
+    platform_double.setup_starts = false;
+    platform_double.launch_error = 0xFFFFFFFFu;
+    EXPECT_EQ(run(standard_archive()), 0u);
+    ASSERT_EQ(platform_double.boxes.size(), 1u);
+    EXPECT_NE(platform_double.boxes[0].text.find(", code 4294967295"), std::string::npos);
+}
+
+// The ends of the driver before anything is unpacked.
+TEST_F(Driver, EarlyEnds) {
+    struct Case {
+        const char* why;
+        void (*script)(Driver&);
+        uint32_t result;
+        Texts shown;
+    };
+    const Case cases[] = {
+        {"no temporary path",
+         [](Driver&) {
+             platform_double.fail_only = "GetTempPathA";
+             platform_double.fail_at = 1;
+         },
+         269, {MSG_TEMP_PATH}},
+        {"temporary path of 231 characters",
+         [](Driver& t) { platform_double.temp_path = t.scratch.path + "/" + std::string(230 - t.scratch.path.size(), 't') + "/"; },
+         269, {MSG_TEMP_PATH}},
+        {"temporary path longer than the buffer",
+         [](Driver&) { platform_double.temp_path = "/" + std::string(300, 'p') + "/"; }, 269, {MSG_TEMP_PATH}},
+        {"directory cannot be created",
+         [](Driver&) {
+             platform_double.fail_only = "CreateDirectoryA";
+             platform_double.fail_at = 1;
+         },
+         270, {MSG_TEMP_DIR}},
+        {"no module path",
+         [](Driver&) {
+             platform_double.fail_only = "GetModuleFileNameA";
+             platform_double.fail_at = 1;
+         },
+         270, {MSG_MODULE_PATH}},
+        {"module path truncated",
+         [](Driver&) { platform_double.module_path = "/" + std::string(300, 'm'); }, 270, {MSG_MODULE_PATH}},
+        {"executable cannot be opened",
+         [](Driver& t) { platform_double.module_path = t.scratch / "missing.exe"; }, 1, {MSG_OPEN_ARCHIVE}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        platform_double_reset();
+        platform_double.temp_path = scratch.path + "/";
+        platform_double.module_path = installer;
+        c.script(*this);
+        EXPECT_EQ(run(standard_archive()), c.result);
+        EXPECT_EQ(messages(), c.shown);
+        for (const MessageBoxRecord& box : platform_double.boxes) {
+            EXPECT_EQ(box.owner, &window);
+            EXPECT_EQ(box.caption, CAPTION);
+            EXPECT_EQ(box.style, MB_OK);
+        }
+        EXPECT_FALSE(work_dir_exists());
+        EXPECT_TRUE(platform_double.launches.empty());
+        expect_clean_end();
+    }
+}
+
+TEST_F(Driver, TemporaryPathOf230CharactersIsAccepted) {
+    std::string temp = scratch.path + "/" + std::string(230 - scratch.path.size() - 2, 't') + "/";
+    ASSERT_EQ(temp.size(), 230u);
+    make_dir(temp);
+    platform_double.temp_path = temp;
+    work_dir = temp + "iunpack_.$$$/";
+    EXPECT_EQ(run(standard_archive()), 0u);
+    ASSERT_EQ(platform_double.launches.size(), 1u);
+    EXPECT_EQ(platform_double.launches[0].command.size(), 255u);
+    EXPECT_EQ(platform_double.launches[0].files_seen, standard_files());
+    EXPECT_FALSE(work_dir_exists());
+}
+
+TEST_F(Driver, LeftoversOfAnEarlierRunAreRemovedFirst) {
+    make_dir(work_dir);
+    write_file(work_dir + "old.txt", to_bytes("stale"));
+    EXPECT_EQ(run(standard_archive()), 0u);
+    EXPECT_EQ(platform_double.launches[0].files_seen, standard_files());
+    EXPECT_FALSE(work_dir_exists());
+}
+
+TEST_F(Driver, LeftoverThatCannotBeDeletedStopsTheRun) {
+    make_dir(work_dir);
+    make_dir(work_dir + "subdir");
+    EXPECT_EQ(run(standard_archive()), 270u);
+    EXPECT_EQ(messages(), Texts{MSG_TEMP_DIR});
+    EXPECT_TRUE(exists(work_dir + "subdir"));
+    expect_clean_end();
+}
+
+TEST_F(Driver, MainHeaderThatCannotBeReadEndsWith2) {
+    struct Case {
+        const char* why;
+        Bytes archive;
+        Texts shown;
+    };
+    const Case cases[] = {
+        {"end marker first", {0x60, 0xEA, 0, 0}, {MSG_INVALID_ARCHIVE}},
+        {"bad identifier", {'P', 'K', 3, 4}, {MSG_HEADER_ID, MSG_INVALID_ARCHIVE}},
+        {"nothing after the prompt field", {}, {MSG_READ_ARCHIVE, MSG_INVALID_ARCHIVE}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        platform_double_reset();
+        platform_double.temp_path = scratch.path + "/";
+        platform_double.module_path = installer;
+        EXPECT_EQ(run(c.archive), 2u);
+        EXPECT_EQ(messages(), c.shown);
+        EXPECT_FALSE(work_dir_exists());
+        EXPECT_EQ(platform_double.show_commands, std::vector<int>{SW_SHOW});
+        expect_clean_end();
+    }
+}
+
+TEST_F(Driver, FailingEntryRemovesEverythingAndNeverRunsSetup) {
+    Bytes bad = random_bytes(1000, 2);
+    HeaderSpec h = stored_spec("broken.bin", bad);
+    h.file_crc ^= 1;
+    ArchiveWriter w;
+    w.stored("setup.exe", to_bytes("MZ")).stored("good.bin", to_bytes("good")).entry(h, bad).stored("late.txt", {});
+    EXPECT_EQ(run(w.finish()), 3u);
+    EXPECT_EQ(messages(), Texts{MSG_BAD_CRC});
+    EXPECT_TRUE(platform_double.launches.empty());
+    EXPECT_FALSE(work_dir_exists());
+    EXPECT_EQ(platform_double.show_commands, std::vector<int>{SW_SHOW});  // stays shown
+    expect_clean_end();
+}
+
+TEST_F(Driver, HeaderErrorInsideTheLoopIsAnEntryFailure) {
+    struct Case {
+        const char* why;
+        Bytes tail;
+        const char* shown;
+    };
+    HeaderSpec corrupt = stored_spec("x", {});
+    corrupt.corrupt_crc = true;
+    const Case cases[] = {
+        {"archive ends without its end marker", {}, MSG_READ_ARCHIVE},
+        {"bad identifier", {'X', 'X', 0, 0}, MSG_HEADER_ID},
+        {"bad header CRC", header_bytes(corrupt), MSG_HEADER_CRC},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        platform_double_reset();
+        platform_double.temp_path = scratch.path + "/";
+        platform_double.module_path = installer;
+        ArchiveWriter w;
+        w.stored("setup.exe", to_bytes("MZ")).raw(c.tail);
+        write_file(installer, self_extracting(w.bytes));  // no end marker
+        EXPECT_EQ(install_driver(nullptr), 3u);
+        EXPECT_EQ(messages(), Texts{c.shown});
+        EXPECT_TRUE(platform_double.launches.empty());
+        EXPECT_FALSE(work_dir_exists());
+        expect_clean_end();
+    }
+}
+
+TEST_F(Driver, ShortFileOffersOnlyTheBytesItHolds) {
+    Bytes file = self_extracting({}, "");
+    file.resize(49152);
+    for (char ch : std::string("Proceed?")) file.push_back(uint8_t(ch));
+    write_file(installer, file);
+    EXPECT_EQ(install_driver(nullptr), 2u);
+    ASSERT_FALSE(platform_double.boxes.empty());
+    EXPECT_EQ(platform_double.boxes[0].text, "Proceed?");
+}
+
+TEST_F(Driver, PromptFieldWithoutATerminatorIsShownWhole) {
+    EXPECT_EQ(run(standard_archive(), std::string(200, 'q')), 0u);
+    EXPECT_EQ(platform_double.boxes[0].text, std::string(200, 'q'));
+}
+
+// Fails platform call 1, 2, 3, ... of a whole run until a run injects
+// nothing. Each run must still end cleanly: one destroy message last,
+// nothing held, the working directory gone unless its removal was the call
+// that failed, and setup only ever started with every file in place.
+void sweep(Driver& t, const Bytes& archive, const std::string& prompt, uint32_t exit_code) {
+    write_file(t.installer, self_extracting(archive, prompt));
+    for (uint64_t n = 1;; n++) {
+        SCOPED_TRACE("failing call " + std::to_string(n));
+        platform_double_reset();
+        platform_double.temp_path = t.scratch.path + "/";
+        platform_double.module_path = t.installer;
+        platform_double.setup_exit_code = exit_code;
+        platform_double.fail_at = n;
+        uint32_t result = install_driver(nullptr);
+        const std::string injected = platform_double.injected;
+        SCOPED_TRACE("in " + injected);
+
+        EXPECT_TRUE(result == 0 || result == 1 || result == 2 || result == 3 || result == 269 || result == 270);
+        EXPECT_TRUE(platform_double.destroy_sent);
+        EXPECT_EQ(platform_double.calls.back(), "SendMessageA");
+        EXPECT_EQ(platform_double.calls_after_destroy, 0u);
+        EXPECT_EQ(platform_double.open_files, 0);
+        if (injected != "GlobalHandle" && injected != "GlobalFree") {
+            EXPECT_EQ(platform_double.heap_blocks, 0);
+        }
+        EXPECT_EQ(platform_double.searches, 0);
+        EXPECT_EQ(platform_double.processes, 0);
+        EXPECT_EQ(platform_double.tokens, 0);
+        for (const LaunchRecord& launch : platform_double.launches)
+            EXPECT_EQ(launch.files_seen, Driver::standard_files());
+        // A failure is shown once, where it is detected.
+        for (size_t i = 1; i < platform_double.boxes.size(); i++)
+            EXPECT_NE(platform_double.boxes[i].text, platform_double.boxes[i - 1].text);
+        bool cleanup_failed = injected == "DeleteFileA" || injected == "RemoveDirectoryA" ||
+                              injected == "FindFirstFileA" || injected == "FindNextFileA";
+        if (!cleanup_failed) {
+            EXPECT_FALSE(t.work_dir_exists());
+        }
+        if (result != 0) {
+            EXPECT_FALSE(platform_double.boxes.empty());
+        }
+
+        if (injected.empty()) {
+            EXPECT_EQ(result, 0u);
+            EXPECT_EQ(platform_double.launches.size(), 1u);
+            EXPECT_GT(n, 40u);  // every call of the run was failed once
+            break;
+        }
+        std::string remove = "rm -rf '" + t.work_dir + "'";
+        ASSERT_EQ(system(remove.c_str()), 0);
+    }
+}
+
+TEST_F(Driver, FaultSweepOverAWholeInstallation) {
+    sweep(*this, standard_archive(), "Install?", RESTART_EXIT_CODE);
+}
+
+TEST_F(Driver, FaultSweepWithoutAQuestion) { sweep(*this, standard_archive(), "", 0); }
+
+}  // namespace

@@ -1,0 +1,213 @@
+// The iunpack command on real files: the run trace, list, test and extract,
+// argument errors, and archives made by the Debian archiver where present.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tests/support/archive_writer.h"
+#include "tests/support/files.h"
+
+namespace {
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+class Tool : public ::testing::Test {
+public:
+    ScratchDir scratch;
+    std::string out, err;
+
+    std::string tmp() const { return scratch / "tmp"; }
+    std::string work_dir() const { return tmp() + "/iunpack_.$$$/"; }
+    void SetUp() override { make_dir(tmp()); }
+
+    int iunpack(const std::string& arguments) {
+        return run_command("TMPDIR='" + tmp() + "' " + IUNPACK_TOOL + " " + arguments, &out, &err);
+    }
+    std::string installer(const Bytes& archive, const std::string& prompt = "") {
+        std::string path = scratch / "installer.exe";
+        write_file(path, self_extracting(archive, prompt));
+        return path;
+    }
+    static Bytes two_files_and_setup() {
+        ArchiveWriter w;
+        w.stored("setup.exe", to_bytes("MZ")).stored("lib/one.dll", random_bytes(3000, 1)).stored("two.txt", to_bytes("2"));
+        return w.finish();
+    }
+};
+
+TEST_F(Tool, RunAnsweredYesTracesEveryVisibleEffect) {
+    std::string saw = scratch / "saw.txt";
+    std::string setup = "'ls > \"" + saw + "\"; pwd >> \"" + saw + "\"; echo \"$@\" >> \"" + saw + "\"'";
+    EXPECT_EQ(iunpack("run " + installer(two_files_and_setup(), "Install?") + " --answer yes --setup " + setup), 0);
+    std::string wd = work_dir();
+    EXPECT_EQ(lines_of(err), (std::vector<std::string>{
+                                 "message-box caption=\"Installation\" owner=none style=0x00010004 text=\"Install?\"",
+                                 "show-window SW_SHOW",
+                                 "show-window SW_HIDE",
+                                 "create-process command=\"" + wd + "setup.exe -i\" directory=\"" + wd + "\"",
+                                 "setup-exit 0",
+                                 "driver-result 0",
+                             }));
+    std::vector<std::string> seen = lines_of(read_text(saw));
+    ASSERT_GE(seen.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 3),
+              (std::vector<std::string>{"one.dll", "setup.exe", "two.txt"}));
+    EXPECT_EQ(seen[3] + "/", wd);
+    EXPECT_FALSE(exists(wd));
+}
+
+TEST_F(Tool, RunAnsweredNoOrUnansweredUnpacksNothing) {
+    std::string path = installer(two_files_and_setup(), "Install?");
+    for (const char* answer : {" --answer no", ""}) {
+        SCOPED_TRACE(answer);
+        EXPECT_EQ(iunpack("run " + path + answer), 0);
+        std::vector<std::string> lines = lines_of(err);
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[1], "driver-result 0");
+        EXPECT_FALSE(exists(work_dir()));
+    }
+}
+
+TEST_F(Tool, RunWithoutSetupShowsCantRun) {
+    ArchiveWriter w;
+    w.stored("readme.txt", to_bytes("hi"));
+    EXPECT_EQ(iunpack("run " + installer(w.finish())), 0);
+    std::vector<std::string> lines = lines_of(err);
+    ASSERT_EQ(lines.size(), 5u);
+    std::string command = work_dir() + "setup.exe -i";
+    std::string padded = std::string(200 - command.size(), ' ') + command;
+    EXPECT_EQ(lines[3], "message-box caption=\"Installation Unpacker\" owner=window style=0x00000000 text=\"Can't run " +
+                            padded + ", code 2\"");
+    EXPECT_FALSE(exists(work_dir()));
+}
+
+// A POSIX exit status keeps 8 bits, so 1234 itself cannot come back from a
+// process here (the driver tests cover it through the double): its low byte,
+// 210, must not be taken for it.
+TEST_F(Tool, RunSetupExitCodeIsReportedAndOnly1234Restarts) {
+    EXPECT_EQ(iunpack("run " + installer(two_files_and_setup()) + " --setup 'exit 210'"), 0);
+    std::vector<std::string> lines = lines_of(err);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[3], "setup-exit 210");
+    EXPECT_EQ(lines[4], "driver-result 0");
+}
+
+TEST_F(Tool, RunEntryFailingHalfwayEndsWith3) {
+    Bytes bad = random_bytes(500, 4);
+    HeaderSpec h = stored_spec("bad.bin", bad);
+    h.file_crc ^= 1;
+    ArchiveWriter w;
+    w.stored("setup.exe", to_bytes("MZ")).entry(h, bad).stored("after.txt", to_bytes("x"));
+    EXPECT_EQ(iunpack("run " + installer(w.finish()) + " --setup true"), 1);
+    EXPECT_EQ(lines_of(err), (std::vector<std::string>{
+                                 "show-window SW_SHOW",
+                                 "message-box caption=\"Installation Unpacker\" owner=window style=0x00000000 "
+                                 "text=\"File has bad CRC !\"",
+                                 "driver-result 3",
+                             }));
+    EXPECT_FALSE(exists(work_dir()));
+}
+
+TEST_F(Tool, RunQuotesTextsInTheTrace) {
+    EXPECT_EQ(iunpack("run " + installer(two_files_and_setup(), "Say \"yes\"\\now\nok?") + " --answer no"), 0);
+    EXPECT_EQ(lines_of(err)[0],
+              "message-box caption=\"Installation\" owner=none style=0x00010004 text=\"Say \\\"yes\\\"\\\\now\\nok?\"");
+}
+
+TEST_F(Tool, ListTestAndExtract) {
+    std::string path = installer(two_files_and_setup());
+    EXPECT_EQ(iunpack("list " + path), 0);
+    std::vector<std::string> lines = lines_of(out);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(lines[0].find("name"), std::string::npos);
+    EXPECT_NE(lines[2].find("lib/one.dll"), std::string::npos);
+    EXPECT_NE(lines[2].find("3000"), std::string::npos);
+
+    EXPECT_EQ(iunpack("test " + path), 0);
+    EXPECT_EQ(lines_of(out).back(), "3 entries, 0 failed");
+
+    EXPECT_EQ(iunpack("extract " + path + " " + (scratch / "x")), 0);
+    EXPECT_EQ(list_dir(scratch / "x"), (std::vector<std::string>{"one.dll", "setup.exe", "two.txt"}));
+    EXPECT_EQ(read_file(scratch / "x/one.dll"), random_bytes(3000, 1));
+
+    // A bare archive is read from its first byte.
+    write_file(scratch / "bare.arj", two_files_and_setup());
+    EXPECT_EQ(iunpack("list " + (scratch / "bare.arj")), 0);
+    EXPECT_EQ(lines_of(out).size(), 4u);
+}
+
+TEST_F(Tool, FailuresArePrintedAsErrors) {
+    Bytes bad = to_bytes("abc");
+    HeaderSpec h = stored_spec("bad.bin", bad);
+    h.file_crc = 0;
+    ArchiveWriter w;
+    w.entry(h, bad).stored("ok.txt", to_bytes("fine"));
+    std::string path = installer(w.finish());
+    EXPECT_EQ(iunpack("test " + path), 1);
+    EXPECT_EQ(lines_of(err), std::vector<std::string>{"error: File has bad CRC !"});
+    EXPECT_EQ(lines_of(out), (std::vector<std::string>{"FAILED bad.bin", "ok     ok.txt", "2 entries, 1 failed"}));
+
+    ArchiveWriter unsafe;
+    HeaderSpec up = stored_spec("x", to_bytes("x"));
+    up.name = "../escape";
+    up.entry_name_pos = 0;
+    unsafe.entry(up, to_bytes("x"));
+    EXPECT_EQ(iunpack("extract " + installer(unsafe.finish()) + " " + (scratch / "y")), 1);
+    EXPECT_EQ(lines_of(err), std::vector<std::string>{"error: Create file error !"});
+    EXPECT_FALSE(exists(scratch / "escape"));
+
+    EXPECT_EQ(iunpack("list " + (scratch / "missing.exe")), 1);
+    EXPECT_EQ(lines_of(err), std::vector<std::string>{"error: Open archive file error !"});
+    write_file(scratch / "short.exe", Bytes(100, 'M'));
+    EXPECT_EQ(iunpack("list " + (scratch / "short.exe")), 1);
+    EXPECT_EQ(lines_of(err).back(), "error: Invalid header of archive !");
+}
+
+TEST_F(Tool, BadArguments) {
+    const char* bad[] = {"", "frobnicate", "run", "run a b", "run a --answer maybe", "run a --answer",
+                         "run a --setup", "run a --bogus", "list", "list a b", "extract a"};
+    for (const char* arguments : bad) {
+        SCOPED_TRACE(arguments);
+        EXPECT_EQ(iunpack(arguments), 2);
+        EXPECT_NE(err.find("iunpack --help"), std::string::npos);
+    }
+    EXPECT_EQ(iunpack("--help"), 0);
+    for (const char* command : {"run FILE", "list FILE", "test FILE", "extract FILE DIR"})
+        EXPECT_NE(out.find(command), std::string::npos) << command;
+}
+
+// Archives made by the Debian archiver, used as a black box.
+TEST_F(Tool, StoredArchivesFromTheDebianArchiver) {
+    if (run_command("command -v arj") != 0) GTEST_SKIP() << "arj is not installed";
+    std::string src = scratch / "src";
+    make_dir(src);
+    make_dir(src + "/sub");
+    write_file(src + "/empty.dat", {});
+    write_file(src + "/one.bin", {0x42});
+    write_file(src + "/text.txt", to_bytes("line one\nline two\r\n"));
+    write_file(src + "/sub/random.bin", random_bytes(100000, 11));
+    write_file(src + "/setup.exe", to_bytes("MZ not really"));
+    std::string arj = scratch / "made.arj";
+    ASSERT_EQ(run_command("cd '" + src + "' && arj a -m0 -r '" + arj + "' empty.dat one.bin text.txt sub/random.bin setup.exe"), 0);
+
+    EXPECT_EQ(iunpack("list " + arj), 0);
+    EXPECT_NE(out.find("sub/random.bin"), std::string::npos) << out;
+    EXPECT_EQ(iunpack("test " + arj), 0) << out << err;
+    EXPECT_EQ(iunpack("extract " + arj + " " + (scratch / "x")), 0) << err;
+    for (const char* name : {"empty.dat", "one.bin", "text.txt", "setup.exe"})
+        EXPECT_EQ(read_file(scratch / "x/" + name), read_file(src + "/" + name)) << name;
+    EXPECT_EQ(read_file(scratch / "x/random.bin"), read_file(src + "/sub/random.bin"));
+
+    // The same archive behind the stub installs through run.
+    std::string saw = scratch / "saw.txt";
+    std::string path = installer(read_file(arj));
+    EXPECT_EQ(iunpack("run " + path + " --setup 'ls > \"" + saw + "\"'"), 0) << err;
+    EXPECT_EQ(lines_of(read_text(saw)), (std::vector<std::string>{"empty.dat", "one.bin", "random.bin", "setup.exe", "text.txt"}));
+}
+
+}  // namespace
