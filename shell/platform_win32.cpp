@@ -117,6 +117,7 @@ size_t fwrite_(const void* buffer, size_t size, size_t count, FileHandle file) {
 int fseek_(FileHandle file, int64_t offset, int origin) {
     FILE* stream = static_cast<FILE*>(file);
     fpos_t position = 0;
+    if (origin != SEEK_FROM_START && origin != SEEK_FROM_CURRENT) return -1;
     if (origin == SEEK_FROM_CURRENT && ::fgetpos(stream, &position) != 0) return -1;
     position += offset;
     if (position < 0) return -1;

@@ -41,7 +41,7 @@ work_dir_left() { [[ -n ${WINEPREFIX:-} ]] && find "$WINEPREFIX/drive_c/users" -
 run_installer() {
   local dir=$1 exe=$2
   shift 2
-  local keys=("$@") answered=0 shown pid
+  local keys=("$@") answered=0 shown pid since=0
   (cd "$dir" && exec timeout "$RUN_TIMEOUT" "$WINE" "$exe" >"$dir/wine.out" 2>"$dir/wine.err") &
   pid=$!
   while kill -0 "$pid" 2>/dev/null; do
@@ -50,6 +50,10 @@ run_installer() {
       sleep 0.7  # mapped and focused
       xdotool key "${keys[answered]:-Return}"
       answered=$((answered + 1))
+      since=0
+    elif (( answered > 0 && ++since % 40 == 0 )) && box_visible; then
+      # The key went astray (the box had no focus yet): once more.
+      xdotool key "${keys[answered - 1]:-Return}"
     fi
     sleep 0.1
   done
@@ -57,6 +61,11 @@ run_installer() {
   wait "$pid" || RC=$?
   # The trace escapes backslashes.
   BOXES=$(sed -n 's/.*MSGBOX_OnInit L"\(.*\)"$/\1/p' "$dir/wine.err" | sed 's/\\\\/\\/g')
+}
+
+# A message box of the launcher (or of the demo's setup) is on screen.
+box_visible() {
+  xdotool search --onlyvisible --name '^(Installation|Installation Unpacker|Demo setup)$' >/dev/null 2>&1
 }
 
 # shoot_host_window PNG [SECONDS]: waits for the visible host window, lets
