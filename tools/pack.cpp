@@ -184,7 +184,8 @@ bool check_archive(const PackOptions& o) {
     return true;
 }
 
-bool write_all(FILE* f, const void* bytes, size_t n) { return fwrite(bytes, 1, n, f) == n; }
+// Nothing to write is success (and keeps a null vector data() away from fwrite).
+bool write_all(FILE* f, const void* bytes, size_t n) { return n == 0 || fwrite(bytes, 1, n, f) == n; }
 
 bool copy_file(FILE* to, const char* path) {
     FILE* from = fopen(path, "rb");
