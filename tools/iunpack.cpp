@@ -32,8 +32,7 @@ const char USAGE[] =
     "  extract FILE DIR\n"
     "      Unpacks every entry into DIR, flat, with the launcher's checks.\n"
     "\n"
-    "Entries compressed with methods 1 to 4 are accepted but cannot be\n"
-    "unpacked yet: test and extract report them as an unknown method.\n"
+    "Entries may be stored (method 0) or compressed with methods 1 to 4.\n"
     "\n"
     "Exit status: 0 on success, 1 on any failure, 2 on bad arguments.\n";
 

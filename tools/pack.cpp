@@ -184,6 +184,7 @@ bool check_archive(const PackOptions& o) {
     return true;
 }
 
+// Nothing to write is success (and keeps a null vector data() away from fwrite).
 bool write_all(FILE* f, const void* bytes, size_t n) { return n == 0 || fwrite(bytes, 1, n, f) == n; }
 
 bool copy_file(FILE* to, const char* path) {

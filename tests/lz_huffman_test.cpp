@@ -1,0 +1,223 @@
+// Methods 1-3 decoder on crafted streams: output, write requests, stream
+// position and failures.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "decode/lz_huffman.h"
+#include "tests/support/decoder_run.h"
+#include "tests/support/lzh_writer.h"
+
+namespace {
+
+using Items = std::vector<LzhItem>;
+
+// What the items produce: a match copies from position value + 1 bytes
+// back, zero before the first byte, values past the window taken modulo it.
+Bytes expected_output(const Items& items) {
+    Bytes out;
+    for (const LzhItem& item : items) {
+        if (item.symbol < 256) {
+            out.push_back(uint8_t(item.symbol));
+            continue;
+        }
+        int64_t back = int64_t(item.position % WINDOW_SIZE) + 1;
+        for (int i = 0; i < item.symbol - 253; i++) {
+            int64_t from = int64_t(out.size()) - back;
+            out.push_back(from >= 0 ? out[size_t(from)] : 0);
+        }
+    }
+    return out;
+}
+
+Items literals(const Bytes& bytes) {
+    Items items;
+    for (uint8_t b : bytes) items.push_back(literal(b));
+    return items;
+}
+
+class LzHuffmanTest : public DoubleTest {
+public:
+    // Decodes `items` in one block, original size = their output.
+    DecoderRun decode(const Items& items, int64_t original_size = -1) {
+        Bytes expected = expected_output(items);
+        LzhBlock block;
+        block.items = items;
+        DecoderCase c;
+        c.data = lzh_stream({block});
+        c.original_size = original_size < 0 ? uint32_t(expected.size()) : uint32_t(original_size);
+        c.after = {0x60, 0xEA};
+        return run_decoder(*this, c);
+    }
+};
+
+TEST_F(LzHuffmanTest, OriginalSizeZeroFetchesTwoBytesAndWritesNothing) {
+    DecoderCase c;
+    c.data = {1, 2, 3, 4};
+    DecoderRun run = run_decoder(*this, c);
+    EXPECT_EQ(run.result, 0);
+    EXPECT_TRUE(run.writes.empty());
+    EXPECT_EQ(run.position, 2);
+    EXPECT_EQ(run.remaining, 2u);
+    EXPECT_EQ(run.heap_blocks, 0);
+}
+
+TEST_F(LzHuffmanTest, MatchesRepeatAndReachIntoTheZeroWindow) {
+    DecoderRun run = decode({literal('A'), match(5, 0)});
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.output, to_bytes("AAAAAA"));
+    EXPECT_EQ(run.writes, std::vector<size_t>({6}));
+    EXPECT_EQ(run.crc, crc_of(run.output));
+
+    run = decode({literal('x'), literal('y'), match(3, 1), match(6, 1000)});
+    EXPECT_EQ(run.output, Bytes({'x', 'y', 'x', 'y', 'x', 0, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(LzHuffmanTest, OutputLeavesInWholeWindowsAndOneFinalBlock) {
+    Bytes data = random_bytes(WINDOW_SIZE + 1, 3);
+    DecoderRun exact = decode(literals(Bytes(data.begin(), data.end() - 1)));
+    EXPECT_EQ(exact.writes, std::vector<size_t>({WINDOW_SIZE}));
+    DecoderRun one_more = decode(literals(data));
+    EXPECT_EQ(one_more.writes, std::vector<size_t>({WINDOW_SIZE, 1}));
+    EXPECT_EQ(one_more.output, data);
+    EXPECT_EQ(one_more.crc, crc_of(data));
+}
+
+TEST_F(LzHuffmanTest, MatchesAcrossTheWindowEndAndAtItsFullReach) {
+    Items items = literals(random_bytes(WINDOW_SIZE - 4, 5));
+    items.push_back(match(10, 100));      // flushes in its middle
+    items.push_back(match(5, 26623));     // the oldest byte, where it is about to be overwritten
+    items.push_back(match(200, 26000));   // source wraps through the ring end
+    items.push_back(match(7, 40000));     // names no byte: taken modulo the window
+    items.push_back(match(9, 65535));
+    DecoderRun run = decode(items);
+    Bytes expected = expected_output(items);
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.output, expected);
+    EXPECT_EQ(run.writes, std::vector<size_t>({WINDOW_SIZE, expected.size() - WINDOW_SIZE}));
+}
+
+TEST_F(LzHuffmanTest, LastMatchIsWrittenWholePastTheOriginalSize) {
+    DecoderRun run = decode({literal('q'), match(10, 0)}, 3);
+    EXPECT_EQ(run.output, Bytes(11, 'q'));
+}
+
+TEST_F(LzHuffmanTest, BlockCountZeroMeans65536Symbols) {
+    LzhBlock first;
+    first.count = 0;
+    Bytes data = random_bytes(65536, 9);
+    first.items = literals(data);
+    LzhBlock second;
+    std::swap(second.litlen[0], second.litlen[200]);  // other codes: a misplaced block boundary shows
+    second.items = literals(to_bytes("tail of it"));
+    DecoderCase c;
+    c.data = lzh_stream({first, second});
+    c.original_size = 65536 + 10;
+    DecoderRun run = run_decoder(*this, c);
+    data.insert(data.end(), second.items.size(), 0);
+    for (size_t i = 0; i < 10; i++) data[65536 + i] = uint8_t(second.items[i].symbol);
+    EXPECT_EQ(run.output, data);
+    EXPECT_TRUE(run.messages.empty());
+}
+
+TEST_F(LzHuffmanTest, StreamStandsTwoBytesPastTheLastBitUsed) {
+    LzhBlock block;
+    block.items = {literal('a'), match(4, 0), literal('b')};
+    BitWriter bits;
+    write_block(bits, block);
+    DecoderCase c;
+    c.data = bits.bytes;
+    c.original_size = 6;
+    c.after = {0x60, 0xEA, 0, 0};
+    DecoderRun padded = run_decoder(*this, c);
+    EXPECT_EQ(padded.position, int64_t(c.data.size()));
+    EXPECT_EQ(padded.remaining, 0u);
+
+    // Trailing bytes inside the entry stay behind: the stream stops at the
+    // byte that holds bit (used + 15).
+    c.data.insert(c.data.end(), 20, 0x77);
+    DecoderRun trailing = run_decoder(*this, c);
+    uint64_t fetched = (bits.bit_count + 16 + 7) / 8;
+    EXPECT_EQ(trailing.position, int64_t(fetched));
+    EXPECT_EQ(trailing.remaining, c.data.size() - fetched);
+    EXPECT_EQ(trailing.output, to_bytes("aaaaab"));
+}
+
+TEST_F(LzHuffmanTest, RandomItemsOverManyBlocks) {
+    std::mt19937 random(21);
+    std::vector<LzhBlock> blocks;
+    Items all;
+    size_t produced = 0;
+    for (int b = 0; b < 12; b++) {
+        LzhBlock block;
+        if (b % 3 == 1) {
+            // Codes up to 16 bits, through the tree, over the symbols in use.
+            std::vector<uint16_t> used;
+            for (uint16_t s = 0; s < 510; s++)
+                if (s < 12 || s >= 256) used.push_back(s);
+            block.litlen = random_complete_lengths(510, used, uint32_t(b));
+            block.position = random_complete_lengths(17, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}, uint32_t(b));
+        }
+        size_t n = 1000 + random() % 20000;
+        for (size_t i = 0; i < n; i++) {
+            if (produced < 3 || random() % 2) {
+                block.items.push_back(literal(uint8_t(random() % 12)));
+                produced++;
+            } else {
+                uint32_t length = 3 + random() % 254;
+                uint32_t position = random() % 4 ? random() % 64 : random() % 26624;
+                block.items.push_back(match(length, position));
+                produced += length;
+            }
+        }
+        all.insert(all.end(), block.items.begin(), block.items.end());
+        blocks.push_back(block);
+    }
+    DecoderCase c;
+    c.data = lzh_stream(blocks);
+    Bytes expected = expected_output(all);
+    c.original_size = uint32_t(expected.size());
+    DecoderRun run = run_decoder(*this, c);
+    ASSERT_EQ(run.output.size(), expected.size());
+    EXPECT_EQ(run.output, expected);
+    EXPECT_TRUE(run.messages.empty());
+    EXPECT_EQ(run.remaining, 0u);
+}
+
+TEST_F(LzHuffmanTest, BadTablesAreReportedAndDecodingGoesOn) {
+    LzhBlock block;
+    block.litlen[0] = 1;  // over-full: the sum no longer fits
+    block.items = {};
+    DecoderCase c;
+    c.data = lzh_stream({block});
+    c.original_size = 100;
+    DecoderRun run = run_decoder(*this, c);
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.messages, Texts({"Bad Huffman code !"}));
+    EXPECT_GE(run.output.size(), 100u);
+}
+
+TEST_F(LzHuffmanTest, FailedWriteAndMissingWindow) {
+    DecoderCase c;
+    LzhBlock block;
+    block.items = literals(random_bytes(3 * WINDOW_SIZE / 2, 4));
+    c.data = lzh_stream({block, block});
+    c.original_size = 3 * WINDOW_SIZE;
+    c.fail_write_at = 2;
+    DecoderRun run = run_decoder(*this, c);
+    EXPECT_EQ(run.result, ERR_WRITE_OUTPUT);
+    EXPECT_EQ(run.messages, Texts({"Write to output stream error !"}));
+    EXPECT_EQ(run.writes.size(), 2u) << "nothing is decoded after the failed write";
+    EXPECT_EQ(run.heap_blocks, 0);
+
+    c.fail_write_at = 0;
+    c.fail_alloc = true;
+    c.after = {0x60, 0xEA};
+    run = run_decoder(*this, c);
+    EXPECT_EQ(run.result, ERR_ALLOC_MEMORY);
+    EXPECT_EQ(run.messages, Texts({"Alloc memory error !"}));
+    EXPECT_TRUE(run.writes.empty());
+    EXPECT_EQ(run.position, int64_t(c.data.size())) << "the data is skipped";
+}
+
+}  // namespace
