@@ -28,7 +28,12 @@ if [[ ${1:-} != --inside-x ]]; then
   head -c 300000000 /dev/zero >"$OUT/payload/media.bin"
   for arch in win64 win32; do
     cp "$ROOT/build/$arch/demo/setup.exe" "$OUT/payload/setup.exe"
-    (cd "$OUT/payload" && rm -f ../$arch.arj && arj a -m0 -e ../$arch.arj ./* >/dev/null)
+    # The program and documents compressed (methods 1 and 4), the large
+    # media file stored, so that the window stays up long enough to be seen.
+    (cd "$OUT/payload" && rm -f ../$arch.arj &&
+      arj a -m1 -e ../$arch.arj manual.txt readme.txt >/dev/null &&
+      arj a -m4 -e ../$arch.arj setup.exe >/dev/null &&
+      arj a -m0 -e ../$arch.arj media.bin >/dev/null)
     "$TOOL" pack --stub "$ROOT/build/$arch/shell/iunpack-stub.exe" --prompt "$PROMPT" "$OUT/$arch.arj" \
       -o "$OUT/demo-installer-$arch.exe" >/dev/null
     rm -f "$OUT/$arch.arj"
