@@ -64,7 +64,7 @@ static bool is_device_name(const char* name) {
 }
 
 // The name remainder is one plain file name.
-static bool is_safe_file_name(const char* name) {
+bool is_safe_file_name(const char* name) {
     if (name[0] == 0 || strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return false;
     for (const char* p = name; *p; p++) {
         unsigned char c = static_cast<unsigned char>(*p);

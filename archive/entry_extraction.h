@@ -7,6 +7,10 @@
 int extract_entry();
 // 0 if the entry can be unpacked, else 261-264 after showing the message.
 int validate_entry();
+// The name remainder is one plain file name that lands in work_dir: no
+// separator or drive colon, not ".", ".." or empty, no device name, no
+// control character.
+bool is_safe_file_name(const char* name);
 // Moves archive_stream forward past the entry's data.
 void skip_entry_data();
 // Method 0: one read and one write of the whole entry. 0, 256, 266 or 271.

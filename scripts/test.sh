@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every test: unit and tool tests natively and under the sanitizers,
-# and builds both Windows targets.
+# builds both Windows targets, and runs the end-to-end tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -15,3 +15,6 @@ for preset in win32 win64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
+
+# Real installers under Wine and a virtual X server (about a minute).
+bash tests/e2e/run.sh

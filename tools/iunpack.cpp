@@ -8,6 +8,7 @@
 #include "common/unpack_state.h"
 #include "shell/install_driver.h"
 #include "tools/archive_walk.h"
+#include "tools/pack.h"
 #include "tools/trace_platform.h"
 
 namespace {
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (strcmp(command, "run") == 0) return run_command(argc - 2, argv + 2);
+    if (strcmp(command, "pack") == 0) return pack_command(argc - 2, argv + 2);
     if (strcmp(command, "list") == 0 || strcmp(command, "test") == 0) {
         if (argc != 3) return usage_error("list and test take one FILE");
         return command[0] == 'l' ? list_archive(argv[2]) : test_archive(argv[2]);

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The demo: installs what is missing, builds everything, packs a demo
+# installer (demo/demo_setup.cpp as setup.exe, the files of demo/payload/
+# and a generated media file large enough to see the window) with a
+# question, and runs it twice: through the native tool, which prints the
+# launcher's every step, and under Wine in a virtual X server, answering
+# its boxes with xdotool and taking a screenshot of the window.
+#
+#   scripts/demo.sh        output in build/demo/
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+OUT=$ROOT/build/demo
+PROMPT="Install the Installation Unpacker demo?"
+
+if [[ ${1:-} != --inside-x ]]; then
+  bash "$ROOT/scripts/install-deps.sh"
+  cd "$ROOT"
+  for preset in native win32 win64; do
+    echo "== building: $preset"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" | grep -E 'iunpack-stub.exe:|error' || true
+  done
+  rm -rf "$OUT"
+  mkdir -p "$OUT/payload"
+  TOOL=$ROOT/build/native/tools/iunpack
+  cp "$ROOT"/demo/payload/* "$OUT/payload/"
+  head -c 300000000 /dev/zero >"$OUT/payload/media.bin"
+  for arch in win64 win32; do
+    cp "$ROOT/build/$arch/demo/setup.exe" "$OUT/payload/setup.exe"
+    # The program and documents compressed (methods 1 and 4), the large
+    # media file stored, so that the window stays up long enough to be seen.
+    (cd "$OUT/payload" && rm -f ../$arch.arj &&
+      arj a -m1 -e ../$arch.arj manual.txt readme.txt >/dev/null &&
+      arj a -m4 -e ../$arch.arj setup.exe >/dev/null &&
+      arj a -m0 -e ../$arch.arj media.bin >/dev/null)
+    "$TOOL" pack --stub "$ROOT/build/$arch/shell/iunpack-stub.exe" --prompt "$PROMPT" "$OUT/$arch.arj" \
+      -o "$OUT/demo-installer-$arch.exe" >/dev/null
+    rm -f "$OUT/$arch.arj"
+  done
+  rm -rf "$OUT/payload"
+  echo "== packed: $OUT/demo-installer-win32.exe (the product, 32-bit) and demo-installer-win64.exe"
+  "$TOOL" list "$OUT/demo-installer-win64.exe"
+
+  echo "== the launcher's steps, run natively (setup replaced by a listing of its directory)"
+  mkdir -p "$OUT/native-temp"
+  TMPDIR=$OUT/native-temp "$TOOL" run "$OUT/demo-installer-win64.exe" --answer yes --setup 'ls -l' 2>&1 |
+    sed 's/^/   /'
+  rmdir "$OUT/native-temp"
+
+  echo "== the installer under Wine (prefix being made, this takes a moment)"
+  exec timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" bash "${BASH_SOURCE[0]}" --inside-x
+fi
+
+source "$ROOT/tests/e2e/wine_lib.sh"
+wine_prefix_start
+shot=$OUT/screenshot.png
+(shoot_host_window "$shot" 120 >"$OUT/window.txt" || true) &
+shooter=$!
+run_installer "$OUT" demo-installer-win64.exe Return Return
+wait "$shooter" || true
+
+n=0
+while IFS= read -r box; do
+  n=$((n + 1))
+  case $n in
+    1) echo "   message box: \"$box\" -> answered Yes (Return)" ;;
+    *) echo "   message box: \"$box\" -> answered OK (Return)" ;;
+  esac
+done <<<"$BOXES"
+if [[ -s $OUT/window.txt ]]; then
+  echo "   window \"Unpacking archive ...\" seen at $(cat "$OUT/window.txt"); screenshot: $shot"
+else
+  echo "   the window was not caught on screen (no screenshot)"
+fi
+echo "   installer exit code: $RC"
+if [[ -z $(work_dir_left) ]]; then
+  echo "   working directory removed"
+else
+  echo "   working directory left behind: $(work_dir_left)"
+fi
+rm -f "$OUT/wine.out"
+echo "== done: Wine's message box trace in $OUT/wine.err"

@@ -1,0 +1,162 @@
+// The driver's platform table on Win32. Each call supplies the fixed
+// arguments the installation relies on; file streams are the system C
+// runtime's.
+#include "shell/windows_api.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "shell/platform_win32.h"
+
+namespace {
+
+// CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS: setup gets the
+// system's error mode, not the one this process may have set.
+constexpr DWORD SETUP_CREATION_FLAGS = 0x04000020;
+
+uint32_t GetTempPathA_(uint32_t length, char* buffer) { return ::GetTempPathA(length, buffer); }
+uint32_t GetModuleFileNameA_(char* buffer, uint32_t length) { return ::GetModuleFileNameA(nullptr, buffer, length); }
+int CreateDirectoryA_(const char* path) { return ::CreateDirectoryA(path, nullptr); }
+int RemoveDirectoryA_(const char* path) { return ::RemoveDirectoryA(path); }
+int DeleteFileA_(const char* path) { return ::DeleteFileA(path); }
+
+void copy_found_name(const WIN32_FIND_DATAA& data, FindData* found) {
+    static_assert(sizeof data.cFileName == sizeof found->file_name);
+    memcpy(found->file_name, data.cFileName, sizeof found->file_name);
+}
+
+Handle FindFirstFileA_(const char* pattern, FindData* found) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = ::FindFirstFileA(pattern, &data);
+    if (search == INVALID_HANDLE_VALUE) return nullptr;
+    copy_found_name(data, found);
+    return search;
+}
+int FindNextFileA_(Handle search, FindData* found) {
+    WIN32_FIND_DATAA data;
+    if (!::FindNextFileA(search, &data)) return 0;
+    copy_found_name(data, found);
+    return 1;
+}
+int FindClose_(Handle search) { return ::FindClose(search); }
+
+int MessageBoxA_(WindowHandle owner, const char* text, const char* caption, uint32_t style) {
+    return ::MessageBoxA(static_cast<HWND>(owner), text, caption, style);
+}
+int SetForegroundWindow_(WindowHandle window) { return ::SetForegroundWindow(static_cast<HWND>(window)); }
+int ShowWindow_(WindowHandle window, int command) { return ::ShowWindow(static_cast<HWND>(window), command); }
+intptr_t SendMessageA_(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    return ::SendMessageA(static_cast<HWND>(window), message, wparam, lparam);
+}
+
+// The setup program gets this process's own start-up record, inherits no
+// handles and the environment as it is.
+int CreateProcessA_(const char* application_name, char* command_line, const char* current_directory,
+                    ProcessInfo* info) {
+    STARTUPINFOA startup;
+    ::GetStartupInfoA(&startup);
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessA(application_name, command_line, nullptr, nullptr, FALSE, SETUP_CREATION_FLAGS, nullptr,
+                          current_directory, &startup, &process))
+        return 0;
+    info->process = process.hProcess;
+    info->thread = process.hThread;
+    return 1;
+}
+uint32_t WaitForSingleObject_(Handle handle, uint32_t milliseconds) {
+    return ::WaitForSingleObject(handle, milliseconds);
+}
+int GetExitCodeProcess_(Handle process, uint32_t* exit_code) {
+    DWORD code = 0;
+    int result = ::GetExitCodeProcess(process, &code);
+    *exit_code = code;
+    return result;
+}
+int CloseHandle_(Handle handle) { return ::CloseHandle(handle); }
+uint32_t GetLastError_() { return ::GetLastError(); }
+
+int OpenProcessToken_(uint32_t access, Handle* token) {
+    HANDLE opened = nullptr;
+    int result = ::OpenProcessToken(::GetCurrentProcess(), access, &opened);
+    *token = opened;
+    return result;
+}
+int LookupPrivilegeValueA_(const char* system_name, const char* name, PrivilegeId* id) {
+    LUID luid = {};
+    int result = ::LookupPrivilegeValueA(system_name, name, &luid);
+    id->low = luid.LowPart;
+    id->high = luid.HighPart;
+    return result;
+}
+int AdjustTokenPrivileges_(Handle token, PrivilegeId id, uint32_t attributes) {
+    TOKEN_PRIVILEGES privileges;
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Luid.LowPart = id.low;
+    privileges.Privileges[0].Luid.HighPart = id.high;
+    privileges.Privileges[0].Attributes = attributes;
+    return ::AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+}
+int ExitWindowsEx_(uint32_t flags, uint32_t reason) { return ::ExitWindowsEx(flags, reason); }
+
+Handle GlobalAlloc_(uint32_t flags, size_t bytes) { return ::GlobalAlloc(flags, bytes); }
+void* GlobalLock_(Handle memory) { return ::GlobalLock(memory); }
+Handle GlobalHandle_(const void* pointer) { return ::GlobalHandle(pointer); }
+int GlobalUnlock_(Handle memory) { return ::GlobalUnlock(memory); }
+Handle GlobalFree_(Handle memory) { return ::GlobalFree(memory); }
+
+FileHandle fopen_(const char* path, const char* mode) { return ::fopen(path, mode); }
+size_t fread_(void* buffer, size_t size, size_t count, FileHandle file) {
+    return ::fread(buffer, size, count, static_cast<FILE*>(file));
+}
+size_t fwrite_(const void* buffer, size_t size, size_t count, FileHandle file) {
+    return ::fwrite(buffer, size, count, static_cast<FILE*>(file));
+}
+// fgetpos/fsetpos carry 64-bit positions in every msvcrt.dll, where
+// fseek's offset is a 32-bit long and _fseeki64 is missing on older
+// systems.
+int fseek_(FileHandle file, int64_t offset, int origin) {
+    FILE* stream = static_cast<FILE*>(file);
+    fpos_t position = 0;
+    if (origin != SEEK_FROM_START && origin != SEEK_FROM_CURRENT) return -1;
+    if (origin == SEEK_FROM_CURRENT && ::fgetpos(stream, &position) != 0) return -1;
+    position += offset;
+    if (position < 0) return -1;
+    return ::fsetpos(stream, &position);
+}
+int fclose_(FileHandle file) { return ::fclose(static_cast<FILE*>(file)); }
+
+}  // namespace
+
+const Platform win32_platform = {
+    GetTempPathA_,
+    GetModuleFileNameA_,
+    CreateDirectoryA_,
+    RemoveDirectoryA_,
+    DeleteFileA_,
+    FindFirstFileA_,
+    FindNextFileA_,
+    FindClose_,
+    MessageBoxA_,
+    SetForegroundWindow_,
+    ShowWindow_,
+    SendMessageA_,
+    CreateProcessA_,
+    WaitForSingleObject_,
+    GetExitCodeProcess_,
+    CloseHandle_,
+    GetLastError_,
+    OpenProcessToken_,
+    LookupPrivilegeValueA_,
+    AdjustTokenPrivileges_,
+    ExitWindowsEx_,
+    GlobalAlloc_,
+    GlobalLock_,
+    GlobalHandle_,
+    GlobalUnlock_,
+    GlobalFree_,
+    fopen_,
+    fread_,
+    fwrite_,
+    fseek_,
+    fclose_,
+};

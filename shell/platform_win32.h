@@ -1,0 +1,9 @@
+// The Win32 platform: the driver's table and the host's table over the
+// real system calls and the system C runtime (msvcrt.dll).
+#pragma once
+
+#include "common/platform.h"
+#include "shell/host_platform.h"
+
+extern const Platform win32_platform;
+extern const HostPlatform win32_host_platform;

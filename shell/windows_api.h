@@ -1,0 +1,34 @@
+// <windows.h> for the Win32 layer. The project's tables name the Win32
+// constants it uses as typed constants of the same names and values;
+// <windows.h> defines them as macros, which would rewrite those
+// declarations, so its macros of these names are dropped here.
+#pragma once
+
+#include <windows.h>
+
+#undef MB_OK
+#undef MB_YESNO
+#undef MB_SETFOREGROUND
+#undef IDYES
+#undef IDNO
+#undef SW_HIDE
+#undef SW_SHOW
+#undef WM_CREATE
+#undef WM_DESTROY
+#undef WM_PAINT
+#undef SE_PRIVILEGE_ENABLED
+#undef EWX_REBOOT
+#undef GMEM_MOVEABLE
+#undef GMEM_ZEROINIT
+#undef CS_HREDRAW
+#undef CS_VREDRAW
+#undef WS_DISABLED
+#undef IDI_APPLICATION
+#undef IDC_ARROW
+#undef LTGRAY_BRUSH
+#undef SM_CXSCREEN
+#undef SM_CYSCREEN
+#undef COLOR_BTNFACE
+
+#include "common/platform.h"
+#include "shell/host_platform.h"

@@ -1,0 +1,256 @@
+#!/usr/bin/env bash
+# End-to-end tests of the Windows launcher: real installers, packed by
+# `iunpack pack` from archives made with arj, run under Wine in a virtual X
+# server with a throwaway prefix. The test setup.exe (tests/e2e/
+# setup_probe.cpp) writes what it saw to a log outside the working
+# directory. Every run is bounded by a timeout; message boxes are answered
+# with xdotool.
+#
+#   tests/e2e/run.sh            installs what is missing, builds, runs
+#
+# Output goes to build/e2e/ (the screenshot: build/e2e/screenshot.png).
+# Exit status 0 when every case passed.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+OUT=${IUNPACK_E2E_OUT:-$ROOT/build/e2e}
+
+if [[ ${1:-} != --inside-x ]]; then
+  bash "$ROOT/scripts/install-deps.sh"
+  cd "$ROOT"
+  for preset in native win64 win32; do
+    cmake --preset "$preset" >/dev/null
+  done
+  cmake --build --preset native --target iunpack >/dev/null
+  cmake --build --preset win64 >/dev/null
+  cmake --build --preset win32 >/dev/null
+  exec timeout 600 xvfb-run -a -s "-screen 0 1024x768x24" bash "${BASH_SOURCE[0]}" --inside-x
+fi
+
+source "$ROOT/tests/e2e/wine_lib.sh"
+TOOL=$ROOT/build/native/tools/iunpack
+STUB=$ROOT/build/win64/shell/iunpack-stub.exe
+PROBE=$ROOT/build/win64/tests/e2e/setup.exe
+rm -rf "$OUT"
+mkdir -p "$OUT"
+
+failures=0
+case_name=""
+begin() {
+  case_name=$1
+  CASE=$OUT/$1
+  mkdir -p "$CASE"
+  LOG=$CASE/probe.log
+  export IUNPACK_PROBE_LOG
+  IUNPACK_PROBE_LOG=$(windows_path "$LOG")
+}
+fail() {
+  echo "  FAIL: $*"
+  ok_case=false
+}
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  "$@" || fail "$what"
+}
+finish() {
+  if [[ ${ok_case:-true} == true ]]; then
+    echo "ok   $case_name"
+  else
+    echo "FAIL $case_name (files in $CASE)"
+    failures=$((failures + 1))
+  fi
+  ok_case=true
+  # A case that failed may have left its directory: the next starts clean.
+  rm -rf "$(work_dir_left)"
+}
+no_work_dir() { [[ -z $(work_dir_left) ]]; }
+setup_ran() { [[ -s $LOG ]] && grep -q '^started$' "$LOG"; }
+setup_not_run() { [[ ! -e $LOG ]]; }
+# "Can't run %200s, code %lu" with the command line of the working directory.
+cant_run_message() {
+  local rest=${BOXES#"Can't run "} command
+  [[ $rest != "$BOXES" ]] || return 1
+  command=${rest%, code *}
+  [[ ${#command} -ge 200 && ${rest##*, code } =~ ^[0-9]+$ ]] || return 1
+  command=${command#"${command%%[! ]*}"}
+  [[ $command =~ ^[A-Z]:\\.*\\iunpack_\.\$\$\$\\setup\.exe\ -i$ ]]
+}
+boxes_are() { [[ $BOXES == "$1" ]] || { echo "  boxes: ${BOXES:-none}"; return 1; }; }
+
+# pack CASE_ARCHIVE INSTALLER [pack options...]
+pack() {
+  local archive=$1 installer=$2
+  shift 2
+  "$TOOL" pack --stub "$STUB" "$@" "$archive" -o "$installer" >/dev/null
+}
+
+# --- the stubs themselves ------------------------------------------------
+begin stubs
+for stub in "$ROOT/build/win32/shell/iunpack-stub.exe" "$STUB"; do
+  size=$(stat -c %s "$stub")
+  echo "  $(basename "$(dirname "$(dirname "$stub")")") stub: $size bytes"
+  check "stub over 49152 bytes" test "$size" -le 49152
+  dlls=$(x86_64-w64-mingw32-objdump -p "$stub" | sed -n 's/^\s*DLL Name: //p' | tr a-z A-Z | sort | tr '\n' ' ')
+  check "imports $dlls" test "$dlls" = "ADVAPI32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL "
+  check "not a GUI program" bash -c "x86_64-w64-mingw32-objdump -p '$stub' | grep -q 'Subsystem.*Windows GUI'"
+done
+check "i686 stub over its 24576-byte goal" test "$(stat -c %s "$ROOT/build/win32/shell/iunpack-stub.exe")" -le 24576
+finish
+
+wine_prefix_start
+echo "wine prefix ready"
+
+# Entries with methods 1 and 4 join the first case once the native tool
+# can unpack them.
+compressed=false
+probe_dir=$OUT/compressed_probe
+mkdir -p "$probe_dir"
+seq 1 3000 >"$probe_dir/text.txt"
+(cd "$probe_dir" && arj a -m1 -e c.arj text.txt >/dev/null && arj a -m4 -e c.arj text.txt >/dev/null) || true
+if "$TOOL" test "$probe_dir/c.arj" >/dev/null 2>&1; then compressed=true; fi
+
+# --- several entries, setup run with -i in the working directory ---------
+begin several_entries
+cp "$PROBE" "$CASE/setup.exe"
+printf 'read me\n' >"$CASE/readme.txt"
+head -c 100000 /dev/urandom >"$CASE/data.bin"
+: >"$CASE/empty.txt"
+expected=$'data.bin 100000\nempty.txt 0\nreadme.txt 8\nsetup.exe '$(stat -c %s "$PROBE")
+(cd "$CASE" && arj a -m0 -e payload.arj setup.exe readme.txt data.bin empty.txt >/dev/null)
+if $compressed; then
+  seq 1 20000 >"$CASE/method1.txt"
+  seq 5 20000 >"$CASE/method4.txt"
+  (cd "$CASE" && arj a -m1 -e payload.arj method1.txt >/dev/null && arj a -m4 -e payload.arj method4.txt >/dev/null)
+  expected=$(printf '%s\nmethod1.txt %s\nmethod4.txt %s' "$expected" "$(stat -c %s "$CASE/method1.txt")" \
+    "$(stat -c %s "$CASE/method4.txt")" | sort)
+  echo "  with entries of methods 1 and 4"
+else
+  echo "  stored entries only: the native tool cannot unpack methods 1-4 yet"
+fi
+pack "$CASE/payload.arj" "$CASE/installer.exe"
+run_installer "$CASE" installer.exe
+check "exit code $RC" test "$RC" = 0
+check "message boxes shown" boxes_are ""
+check "setup did not run" setup_ran
+check "command line" grep -qE '^command=[A-Z]:\\.*\\iunpack_\.\$\$\$\\setup\.exe -i$' "$LOG"
+check "current directory" grep -qE '^directory=[A-Z]:\\.*\\iunpack_\.\$\$\$\\?$' "$LOG"
+files=$(sed -n 's/^file=//p' "$LOG" | sort)
+[[ $files == "$expected" ]] || fail "files beside setup: $(echo $files)"
+check "working directory left" no_work_dir
+finish
+
+# --- the question answered Yes and No ------------------------------------
+begin question
+cp "$PROBE" "$CASE/setup.exe"
+(cd "$CASE" && arj a -m0 -e payload.arj setup.exe >/dev/null)
+pack "$CASE/payload.arj" "$CASE/installer.exe" --prompt "Install the test program?"
+run_installer "$CASE" installer.exe n
+check "exit code $RC after No" test "$RC" = 0
+check "question" boxes_are "Install the test program?"
+check "setup ran after No" setup_not_run
+check "working directory left after No" no_work_dir
+run_installer "$CASE" installer.exe Return
+check "exit code $RC after Yes" test "$RC" = 0
+check "setup did not run after Yes" setup_ran
+check "working directory left after Yes" no_work_dir
+finish
+
+# --- an entry with a bad CRC ----------------------------------------------
+begin bad_crc
+cp "$PROBE" "$CASE/setup.exe"
+printf 'this text will be damaged in the archive\n' >"$CASE/readme.txt"
+(cd "$CASE" && arj a -m0 -e payload.arj setup.exe readme.txt >/dev/null)
+# One data byte of readme.txt changed: the headers stay valid.
+offset=$(grep -obaF 'will be damaged' "$CASE/payload.arj" | head -n1 | cut -d: -f1)
+printf 'W' | dd of="$CASE/payload.arj" bs=1 seek="$offset" conv=notrunc status=none
+pack "$CASE/payload.arj" "$CASE/installer.exe"
+run_installer "$CASE" installer.exe
+check "exit code $RC" test "$RC" = 0
+check "message" boxes_are "File has bad CRC !"
+check "setup ran" setup_not_run
+check "working directory left" no_work_dir
+finish
+
+# --- an archive without setup.exe -----------------------------------------
+begin no_setup
+printf 'no setup here\n' >"$CASE/readme.txt"
+(cd "$CASE" && arj a -m0 -e payload.arj readme.txt >/dev/null)
+pack "$CASE/payload.arj" "$CASE/installer.exe" --force 2>/dev/null
+run_installer "$CASE" installer.exe
+check "exit code $RC" test "$RC" = 0
+check "one box" test "$(printf '%s\n' "$BOXES" | grep -c .)" = 1
+check "Can't run message: $BOXES" cant_run_message
+check "working directory left" no_work_dir
+finish
+
+# --- a second instance while the first runs -------------------------------
+begin second_instance
+cp "$PROBE" "$CASE/setup.exe"
+(cd "$CASE" && arj a -m0 -e payload.arj setup.exe >/dev/null)
+pack "$CASE/payload.arj" "$CASE/installer.exe"
+mkdir -p "$CASE/second"
+cp "$CASE/installer.exe" "$CASE/second/installer.exe"
+touch "$CASE/hold"
+export IUNPACK_PROBE_HOLD
+IUNPACK_PROBE_HOLD=$(windows_path "$CASE/hold")
+(cd "$CASE" && exec timeout "$RUN_TIMEOUT" "$WINE" installer.exe >"$CASE/first.out" 2>"$CASE/first.err") &
+first=$!
+for ((i = 0; i < 300; i++)); do setup_ran && break; sleep 0.1; done
+check "first instance's setup never started" setup_ran
+run_installer "$CASE/second" installer.exe
+check "second exit code $RC" test "$RC" = 0
+check "second's message" boxes_are "Already running !"
+rm -f "$CASE/hold"
+first_rc=0
+wait "$first" || first_rc=$?
+unset IUNPACK_PROBE_HOLD
+check "first exit code $first_rc" test "$first_rc" = 0
+check "setup ran once" test "$(grep -c '^started$' "$LOG")" = 1
+check "working directory left" no_work_dir
+finish
+
+# --- the window while it unpacks ------------------------------------------
+begin screenshot
+cp "$PROBE" "$CASE/setup.exe"
+head -c 400000000 /dev/zero >"$CASE/large.bin"
+(cd "$CASE" && arj a -m0 -e payload.arj setup.exe large.bin >/dev/null)
+rm -f "$CASE/large.bin"
+pack "$CASE/payload.arj" "$CASE/installer.exe"
+rm -f "$CASE/payload.arj"
+(cd "$CASE" && exec timeout "$RUN_TIMEOUT" "$WINE" installer.exe >"$CASE/wine.out" 2>"$CASE/wine.err") &
+pid=$!
+if region=$(shoot_host_window "$OUT/screenshot.png" 60); then
+  colours=$(colours_in "$OUT/screenshot.png" "$region")
+  echo "  window $region, $colours colours: $OUT/screenshot.png"
+  # Grey window, button-face text cell, text: a blank window has one or two.
+  check "window blank ($colours colours)" test "$colours" -ge 3
+else
+  fail "the window never showed"
+fi
+RC=0
+wait "$pid" || RC=$?
+check "exit code $RC" test "$RC" = 0
+check "setup did not run" setup_ran
+check "working directory left" no_work_dir
+rm -f "$CASE/installer.exe"
+finish
+
+# --- setup asks for the restart (last: Wine ends the session on it) --------
+begin restart_code
+cp "$PROBE" "$CASE/setup.exe"
+echo 1234 >"$CASE/exitcode.txt"
+(cd "$CASE" && arj a -m0 -e payload.arj setup.exe exitcode.txt >/dev/null)
+pack "$CASE/payload.arj" "$CASE/installer.exe"
+run_installer "$CASE" installer.exe
+check "exit code $RC" test "$RC" = 0
+check "message boxes shown" boxes_are ""
+check "setup's exit code" grep -q '^exit=1234$' "$LOG"
+check "working directory left" no_work_dir
+finish
+
+if ((failures)); then
+  echo "end-to-end: $failures case(s) failed"
+  exit 1
+fi
+echo "end-to-end: all cases passed"

@@ -1,0 +1,7 @@
+// iunpack pack: builds an installer from the stub, a prompt and an archive,
+// after checking that the stub would accept every entry and find setup.exe.
+#pragma once
+
+// argv holds the arguments after "pack". Returns the exit status: 0 packed,
+// 1 refused or failed (nothing written), 2 bad arguments.
+int pack_command(int argc, char** argv);
