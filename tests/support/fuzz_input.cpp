@@ -84,7 +84,7 @@ void run_fuzz_input(const uint8_t* data, size_t size, const std::string& scratch
     std::string path = scratch_dir + "archive.arj";
     FILE* file = fopen(path.c_str(), "wb");
     if (!file) return;
-    fwrite(archive.data(), 1, archive.size(), file);
+    if (!archive.empty()) fwrite(archive.data(), 1, archive.size(), file);
     fclose(file);
 
     unpack.host_window = nullptr;
