@@ -1,6 +1,8 @@
 #include "common/crc32_clmul.h"
 
-#if defined(__x86_64__) && defined(__GNUC__)
+// The Windows stub keeps to the table: it favours size, and its start-up
+// code has no processor detection.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
 
 #include <immintrin.h>
 
