@@ -190,10 +190,27 @@ int EndPaint(WindowHandle window, const PaintRecord* paint) {
 }
 
 const HostPlatform table = {
-    FindWindowA,     MessageBoxA,     LoadIconA,     LoadCursorA,      GetStockObject, RegisterClassA,
-    GetSystemMetrics, CreateWindowExA, ShowWindow,    GetMessageA,      TranslateMessage, DispatchMessageA,
-    DefWindowProcA,  CreateThread,    CloseHandle,   PostQuitMessage,  BeginPaint,     GetSysColor,
-    SetBkColor,      TextOutA,        EndPaint,
+    .FindWindowA = FindWindowA,
+    .MessageBoxA = MessageBoxA,
+    .LoadIconA = LoadIconA,
+    .LoadCursorA = LoadCursorA,
+    .GetStockObject = GetStockObject,
+    .RegisterClassA = RegisterClassA,
+    .GetSystemMetrics = GetSystemMetrics,
+    .CreateWindowExA = CreateWindowExA,
+    .ShowWindow = ShowWindow,
+    .GetMessageA = GetMessageA,
+    .TranslateMessage = TranslateMessage,
+    .DispatchMessageA = DispatchMessageA,
+    .DefWindowProcA = DefWindowProcA,
+    .CreateThread = CreateThread,
+    .CloseHandle = CloseHandle,
+    .PostQuitMessage = PostQuitMessage,
+    .BeginPaint = BeginPaint,
+    .GetSysColor = GetSysColor,
+    .SetBkColor = SetBkColor,
+    .TextOutA = TextOutA,
+    .EndPaint = EndPaint,
 };
 
 }  // namespace
