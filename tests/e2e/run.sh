@@ -35,6 +35,7 @@ rm -rf "$OUT"
 mkdir -p "$OUT"
 
 failures=0
+passes=0
 case_name=""
 begin() {
   case_name=$1
@@ -56,6 +57,7 @@ check() {  # check DESCRIPTION COMMAND...
 finish() {
   if [[ ${ok_case:-true} == true ]]; then
     echo "ok   $case_name"
+    passes=$((passes + 1))
   else
     echo "FAIL $case_name (files in $CASE)"
     failures=$((failures + 1))
@@ -235,8 +237,5 @@ check "setup's exit code" grep -q '^exit=1234$' "$LOG"
 check "working directory left" no_work_dir
 finish
 
-if ((failures)); then
-  echo "end-to-end: $failures case(s) failed"
-  exit 1
-fi
-echo "end-to-end: all cases passed"
+echo "end-to-end: $passes passed, $failures failed"
+((failures == 0))
