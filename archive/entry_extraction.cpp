@@ -64,7 +64,7 @@ static bool is_device_name(const char* name) {
 }
 
 // The name remainder is one plain file name.
-bool is_safe_file_name(const char* name) {
+static bool is_safe_file_name(const char* name) {
     if (name[0] == 0 || strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return false;
     for (const char* p = name; *p; p++) {
         unsigned char c = static_cast<unsigned char>(*p);
@@ -73,13 +73,18 @@ bool is_safe_file_name(const char* name) {
     return !is_device_name(name);
 }
 
+const char* entry_output_name() {
+    uint16_t pos = unpack.header.entry_name_pos;
+    if (pos >= NAME_BUFFER_SIZE) return nullptr;
+    const char* name = unpack.header_name + pos;
+    return is_safe_file_name(name) ? name : nullptr;
+}
+
 // Builds work_dir + the name remainder into `path`. False when the entry
 // must not or cannot be written there.
 static bool compose_output_path(char* path) {
-    uint16_t pos = unpack.header.entry_name_pos;
-    if (pos >= NAME_BUFFER_SIZE) return false;
-    const char* name = unpack.header_name + pos;
-    if (!is_safe_file_name(name)) return false;
+    const char* name = entry_output_name();
+    if (!name) return false;
     path[0] = 0;
     return text_append(path, PATH_SIZE, unpack.work_dir) && text_append(path, PATH_SIZE, name);
 }

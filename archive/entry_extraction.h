@@ -7,10 +7,11 @@
 int extract_entry();
 // 0 if the entry can be unpacked, else 261-264 after showing the message.
 int validate_entry();
-// The name remainder is one plain file name that lands in work_dir: no
-// separator or drive colon, not ".", ".." or empty, no device name, no
-// control character.
-bool is_safe_file_name(const char* name);
+// The current entry's file name in work_dir: header_name from
+// entry_name_pos on, or nullptr when that is not one plain file name (the
+// position lies outside header_name; or the name is empty, "." or "..",
+// holds a separator, drive colon or control character, or names a device).
+const char* entry_output_name();
 // Moves archive_stream forward past the entry's data.
 void skip_entry_data();
 // Method 0: one read and one write of the whole entry. 0, 256, 266 or 271.

@@ -56,15 +56,7 @@ uint32_t GetTempPathA(uint32_t length, char* buffer) {
 
 uint32_t GetModuleFileNameA(char* buffer, uint32_t length) {
     if (enter("GetModuleFileNameA")) return 0;
-    const std::string& path = d().module_path;
-    if (length == 0) return 0;
-    if (path.size() >= length) {
-        memcpy(buffer, path.c_str(), length - 1);
-        buffer[length - 1] = 0;
-        return length;
-    }
-    memcpy(buffer, path.c_str(), path.size() + 1);
-    return uint32_t(path.size());
+    return store_module_path(d().module_path.c_str(), buffer, length);
 }
 
 int CreateDirectoryA(const char* path) { return enter("CreateDirectoryA") ? 0 : real().CreateDirectoryA(path); }

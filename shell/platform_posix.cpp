@@ -214,6 +214,18 @@ int fclose_(FileHandle file) { return ::fclose(static_cast<FILE*>(file)); }
 
 }  // namespace
 
+uint32_t store_module_path(const char* path, char* buffer, uint32_t length) {
+    if (length == 0) return 0;
+    size_t n = strlen(path);
+    if (n >= length) {
+        memcpy(buffer, path, length - 1);
+        buffer[length - 1] = 0;
+        return length;
+    }
+    memcpy(buffer, path, n + 1);
+    return uint32_t(n);
+}
+
 int posix_start_process(char* const argv[], const char* directory, ProcessInfo* info) {
     posix_spawn_file_actions_t actions;
     if (posix_spawn_file_actions_init(&actions) != 0) {

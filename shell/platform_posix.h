@@ -6,6 +6,11 @@
 
 extern const Platform posix_platform;
 
+// Stores `path` as GetModuleFileNameA stores the executable's path, for
+// layers that stand another file in for it: whole with its length, or cut
+// to length - 1 characters with the result `length` when it does not fit.
+uint32_t store_module_path(const char* path, char* buffer, uint32_t length);
+
 // Starts argv[0] (a path, not searched) with argv in `directory`,
 // inheriting the environment, as a process handle the table's wait, exit
 // code and close calls take. Nonzero on success; otherwise GetLastError

@@ -21,6 +21,12 @@ public:
         work_dir = scratch.path + "/iunpack_.$$$/";
         platform_double.module_path = installer;
     }
+    // A fresh double for one more run in the same test.
+    void rescript() {
+        platform_double_reset();
+        platform_double.temp_path = scratch.path + "/";
+        platform_double.module_path = installer;
+    }
 
     static Bytes standard_archive() {
         ArchiveWriter w;
@@ -117,9 +123,7 @@ TEST_F(Driver, SetupExitCode1234RequestsTheRestartAfterCleaningUp) {
 
 TEST_F(Driver, OtherExitCodesRequestNothing) {
     for (uint32_t code : {0u, 1u, 1233u, 1235u, 0x100004D2u}) {
-        platform_double_reset();
-        platform_double.temp_path = scratch.path + "/";
-        platform_double.module_path = installer;
+        rescript();
         platform_double.setup_exit_code = code;
         EXPECT_EQ(run(standard_archive()), 0u);
         EXPECT_FALSE(platform_double.restart_requested) << code;
@@ -198,9 +202,7 @@ TEST_F(Driver, EarlyEnds) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
-        platform_double_reset();
-        platform_double.temp_path = scratch.path + "/";
-        platform_double.module_path = installer;
+        rescript();
         c.script(*this);
         EXPECT_EQ(run(standard_archive()), c.result);
         EXPECT_EQ(messages(), c.shown);
@@ -258,9 +260,7 @@ TEST_F(Driver, MainHeaderThatCannotBeReadEndsWith2) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
-        platform_double_reset();
-        platform_double.temp_path = scratch.path + "/";
-        platform_double.module_path = installer;
+        rescript();
         EXPECT_EQ(run(c.archive), 2u);
         EXPECT_EQ(messages(), c.shown);
         EXPECT_FALSE(work_dir_exists());
@@ -298,9 +298,7 @@ TEST_F(Driver, HeaderErrorInsideTheLoopIsAnEntryFailure) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
-        platform_double_reset();
-        platform_double.temp_path = scratch.path + "/";
-        platform_double.module_path = installer;
+        rescript();
         ArchiveWriter w;
         w.stored("setup.exe", to_bytes("MZ")).raw(c.tail);
         write_file(installer, self_extracting(w.bytes));  // no end marker
@@ -335,9 +333,7 @@ void sweep(Driver& t, const Bytes& archive, const std::string& prompt, uint32_t 
     write_file(t.installer, self_extracting(archive, prompt));
     for (uint64_t n = 1;; n++) {
         SCOPED_TRACE("failing call " + std::to_string(n));
-        platform_double_reset();
-        platform_double.temp_path = t.scratch.path + "/";
-        platform_double.module_path = t.installer;
+        t.rescript();
         platform_double.setup_exit_code = exit_code;
         platform_double.fail_at = n;
         uint32_t result = install_driver(nullptr);

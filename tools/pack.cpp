@@ -130,13 +130,6 @@ bool make_prompt(const PackOptions& o, std::string& prompt) {
     return true;
 }
 
-// The name the stub would write, or nullptr when entry_name_pos is outside
-// the name buffer.
-const char* entry_file_name() {
-    uint16_t pos = unpack.header.entry_name_pos;
-    return pos < NAME_BUFFER_SIZE ? unpack.header_name + pos : nullptr;
-}
-
 // Walks the archive as the stub will: main header, then every entry
 // through the stub's validation and name rules, to the end marker.
 bool check_archive(const PackOptions& o) {
@@ -160,11 +153,11 @@ bool check_archive(const PackOptions& o) {
         char stored[NAME_BUFFER_SIZE + 1];
         memcpy(stored, unpack.header_name, NAME_BUFFER_SIZE);
         stored[NAME_BUFFER_SIZE] = 0;
-        const char* name = entry_file_name();
+        const char* name = entry_output_name();
         last_message.clear();
         if (validate_entry() != 0) {
             ok = content_problem(o.force, "entry %s: %s", stored, last_message.c_str());
-        } else if (!name || !is_safe_file_name(name)) {
+        } else if (!name) {
             ok = content_problem(o.force, "entry %s: the name is not one plain file name%s", stored,
                                  " (the stub refuses it)");
         } else if (strlen(name) > ENTRY_NAME_MAX) {

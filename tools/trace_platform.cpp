@@ -42,15 +42,7 @@ int ShowWindow(WindowHandle, int command) {
 }
 
 uint32_t GetModuleFileNameA(char* buffer, uint32_t length) {
-    size_t n = strlen(options.module_path);
-    if (length == 0) return 0;
-    if (n >= length) {
-        memcpy(buffer, options.module_path, length - 1);
-        buffer[length - 1] = 0;
-        return length;
-    }
-    memcpy(buffer, options.module_path, n + 1);
-    return uint32_t(n);
+    return store_module_path(options.module_path, buffer, length);
 }
 
 int CreateProcessA(const char* application, char* command_line, const char* directory, ProcessInfo* info) {
