@@ -35,6 +35,15 @@ inline constexpr int SEEK_FROM_CURRENT = 1;
 
 inline constexpr size_t FIND_NAME_SIZE = 260;  // MAX_PATH
 
+// GetFileAttributesA's results.
+inline constexpr uint32_t INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
+inline constexpr uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
+inline constexpr uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
+inline constexpr uint32_t FILE_ATTRIBUTE_REPARSE_POINT = 0x400;  // a junction or symbolic link
+// Not a Win32 attribute (Win32 leaves the bit clear): the POSIX layer's mark
+// of an entry owned by another user.
+inline constexpr uint32_t FILE_ATTRIBUTE_OTHER_OWNER = 0x80000000u;
+
 // What a file search yields: the found entry's name (WIN32_FIND_DATAA's
 // cFileName).
 struct FindData {
@@ -67,6 +76,10 @@ struct Platform {
     Handle (*FindFirstFileA)(const char* pattern, FindData* found);
     int (*FindNextFileA)(Handle search, FindData* found);
     int (*FindClose)(Handle search);
+    // What `path` itself is, a final link or reparse point never followed:
+    // FILE_ATTRIBUTE_* bits, INVALID_FILE_ATTRIBUTES when nothing is there
+    // (or the call fails).
+    uint32_t (*GetFileAttributesA)(const char* path);
 
     // --- user: message boxes and the host window -------------------------
     int (*MessageBoxA)(WindowHandle owner, const char* text, const char* caption, uint32_t style);

@@ -69,6 +69,11 @@ struct PaintRecord {
 };
 
 struct HostPlatform {
+    // A named mutex, not owned, no security attributes; kept open for the
+    // process's life. already_exists: the name was taken before this call
+    // (ERROR_ALREADY_EXISTS, or ERROR_ACCESS_DENIED for one this process may
+    // not open). nullptr when no mutex could be had.
+    Handle (*CreateMutexA)(const char* name, int* already_exists);
     WindowHandle (*FindWindowA)(const char* class_name, const char* title);
     int (*MessageBoxA)(WindowHandle owner, const char* text, const char* caption, uint32_t style);
     // Resources by identifier (MAKEINTRESOURCE); instance nullptr: the system's.

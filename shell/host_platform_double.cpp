@@ -9,10 +9,17 @@ void host_double_reset() { host_double = HostDouble(); }
 namespace {
 
 // Objects whose addresses serve as the handles given out.
-char window_object, thread_object, dc_object, icon_object, cursor_object, brush_object;
+char mutex_object, window_object, thread_object, dc_object, icon_object, cursor_object, brush_object;
 
 HostDouble& d() { return host_double; }
 void enter(const char* name) { d().calls.push_back(name); }
+
+Handle CreateMutexA(const char* name, int* already_exists) {
+    enter("CreateMutexA");
+    d().mutex_name = name;
+    *already_exists = d().mutex_taken;
+    return &mutex_object;
+}
 
 WindowHandle FindWindowA(const char* class_name, const char* title) {
     enter("FindWindowA");
@@ -190,6 +197,7 @@ int EndPaint(WindowHandle window, const PaintRecord* paint) {
 }
 
 const HostPlatform table = {
+    .CreateMutexA = CreateMutexA,
     .FindWindowA = FindWindowA,
     .MessageBoxA = MessageBoxA,
     .LoadIconA = LoadIconA,

@@ -43,6 +43,7 @@ struct HostTextOut {
 
 struct HostDouble {
     // --- script -----------------------------------------------------------
+    bool mutex_taken = false;     // another process created the named mutex first
     bool window_titled = false;   // some top-level window has the title FindWindowA asks for
     bool register_fails = false;
     bool create_fails = false;    // CreateWindowExA fails before WM_CREATE
@@ -56,6 +57,7 @@ struct HostDouble {
     // --- record -----------------------------------------------------------
     std::vector<std::string> calls;            // every call's name, in order
     std::vector<HostBox> boxes;
+    std::string mutex_name;                    // CreateMutexA's name
     std::string find_class = "?";              // FindWindowA's class argument ("" for none)
     std::string find_title;
     bool class_registered = false;

@@ -22,6 +22,12 @@ namespace {
 
 HWND window_of(WindowHandle window) { return static_cast<HWND>(window); }
 
+Handle CreateMutexA_(const char* name, int* already_exists) {
+    HANDLE mutex = ::CreateMutexA(nullptr, FALSE, name);
+    DWORD error = ::GetLastError();
+    *already_exists = error == ERROR_ALREADY_EXISTS || (!mutex && error == ERROR_ACCESS_DENIED);
+    return mutex;
+}
 WindowHandle FindWindowA_(const char* class_name, const char* title) { return ::FindWindowA(class_name, title); }
 int MessageBoxA_(WindowHandle owner, const char* text, const char* caption, uint32_t style) {
     return ::MessageBoxA(window_of(owner), text, caption, style);
@@ -79,6 +85,7 @@ int EndPaint_(WindowHandle window, const PaintRecord* paint) {
 }  // namespace
 
 const HostPlatform win32_host_platform = {
+    .CreateMutexA = CreateMutexA_,
     .FindWindowA = FindWindowA_,
     .MessageBoxA = MessageBoxA_,
     .LoadIconA = LoadIconA_,

@@ -19,14 +19,16 @@ static intptr_t on_create(WindowHandle window) {
     return host.worker ? 0 : -1;
 }
 
-// Sent by the worker at its end. The system also sends it when a failed
-// WM_CREATE makes it destroy the window: no worker ran then, and a quit
-// message would only close the "CreateWindow() failed" box at once.
-static intptr_t on_destroy() {
+// Sent by the worker at its end, with its result (the process exit code)
+// as the first parameter. The system also sends it when a failed WM_CREATE
+// makes it destroy the window: no worker ran then, and a quit message
+// would only close the "CreateWindow() failed" box at once.
+static intptr_t on_destroy(uintptr_t result) {
     if (!host.worker) return 0;
     host_platform->CloseHandle(host.worker);
     host.worker = nullptr;
-    host_platform->PostQuitMessage(0);
+    // The 32 bits of the exit code, as the quit message carries an int.
+    host_platform->PostQuitMessage(int(uint32_t(result)));
     return 0;
 }
 
@@ -43,7 +45,7 @@ intptr_t HOST_CALLBACK host_window_proc(WindowHandle window, uint32_t message, u
     case WM_CREATE:
         return on_create(window);
     case WM_DESTROY:
-        return on_destroy();
+        return on_destroy(wparam);
     case WM_PAINT:
         return on_paint(window);
     default:
@@ -76,11 +78,15 @@ static WindowHandle create_host_window(Handle instance) {
 }
 
 int32_t host_main(Handle instance, Handle, const char*, int) {
-    // Any top-level window with the title counts, hidden ones and another
-    // instance's message boxes included.
-    if (host_platform->FindWindowA(nullptr, HOST_TITLE)) {
+    // Two copies started at the same instant both find no window: the
+    // mutex is created atomically, and only the first creator goes on.
+    // Then any top-level window with the title counts, hidden ones and
+    // another instance's message boxes included.
+    int taken = 0;
+    host.instance_mutex = host_platform->CreateMutexA(HOST_MUTEX_NAME, &taken);
+    if (taken || host_platform->FindWindowA(nullptr, HOST_TITLE)) {
         host_platform->MessageBoxA(nullptr, MSG_ALREADY_RUNNING, CAPTION, MB_OK);
-        return EXIT_DONE;
+        return EXIT_ALREADY_RUNNING;
     }
     if (!register_host_class(instance)) {
         host_platform->MessageBoxA(nullptr, MSG_REGISTER_CLASS, CAPTION, MB_OK);

@@ -9,6 +9,9 @@
 
 inline constexpr const char HOST_CLASS_NAME[] = "InstallationUnpacker";
 inline constexpr const char HOST_TITLE[] = "Installation Unpacker";
+// The single-instance guard's mutex, in the session's namespace (as the
+// window title is found on the session's desktop).
+inline constexpr const char HOST_MUTEX_NAME[] = "InstallationUnpacker";
 inline constexpr const char STATUS_TEXT[] = "Unpacking archive ...";
 inline constexpr int STATUS_X = 50;
 inline constexpr int STATUS_Y = 10;
@@ -20,16 +23,18 @@ inline constexpr const char MSG_ALREADY_RUNNING[] = "Already running !";
 inline constexpr const char MSG_REGISTER_CLASS[] = "RegisterClass error !";
 inline constexpr const char MSG_CREATE_WINDOW[] = "CreateWindow() failed";
 
-// Process exit codes of host_main.
-inline constexpr int EXIT_DONE = 0;  // the loop ran, or another instance runs
+// Process exit codes of host_main's own ends; a run that reaches the
+// message loop ends with the driver's result (shell/install_driver.h).
+inline constexpr int EXIT_ALREADY_RUNNING = 0;
 inline constexpr int EXIT_NO_CLASS = 3;
 inline constexpr int EXIT_NO_WINDOW = 4;
 
 // The host's process-wide state (the window handle itself is
 // unpack.host_window, shared with the driver).
 struct HostState {
-    Handle worker;      // the installation thread, from WM_CREATE to WM_DESTROY
-    PaintRecord paint;  // filled by BeginPaint for WM_PAINT
+    Handle instance_mutex;  // the guard's mutex, held until the process ends
+    Handle worker;          // the installation thread, from WM_CREATE to WM_DESTROY
+    PaintRecord paint;      // filled by BeginPaint for WM_PAINT
 };
 
 extern HostState host;

@@ -18,14 +18,37 @@
 #include "common/unpack_error.h"
 #include "common/unpack_state.h"
 
-// Every end goes through here: the destroy message ends the host's message
-// loop, and after it the driver only returns.
+// Every end goes through here: the destroy message carries the result to
+// the host as the process exit code and ends its message loop; after it the
+// driver only returns.
 static uint32_t end_with(uint32_t result) {
-    platform->SendMessageA(unpack.host_window, WM_DESTROY, 0, 0);
+    platform->SendMessageA(unpack.host_window, WM_DESTROY, result, 0);
     return result;
 }
 
+// The working directory's name lives in a folder that other processes of
+// the user can write: a link planted there must never lead the clean-up
+// into its target. Checked right before each clean-up; a link is removed
+// as a link (RemoveDirectoryA removes a directory link itself, DeleteFileA
+// any other), so that the directory can be made afresh. True when work_dir
+// is a plain directory of this user.
+static bool work_dir_may_be_entered() {
+    char dir[PATH_SIZE] = "";
+    text_append(dir, PATH_SIZE, unpack.work_dir);
+    size_t length = strlen(dir);
+    if (length == 0) return false;
+    dir[length - 1] = 0;  // a trailing separator would follow a link
+    uint32_t attributes = platform->GetFileAttributesA(dir);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_OTHER_OWNER)) return false;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        if (!platform->RemoveDirectoryA(dir)) platform->DeleteFileA(dir);
+        return false;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 void clean_temp_dir() {
+    if (!work_dir_may_be_entered()) return;
     char pattern[PATH_SIZE] = "";
     if (!text_append(pattern, PATH_SIZE, unpack.work_dir) || !text_append(pattern, PATH_SIZE, "*.*")) return;
     FindData found;
@@ -65,9 +88,9 @@ static bool confirmed() {
     return platform->MessageBoxA(nullptr, prompt, QUESTION_CAPTION, MB_YESNO | MB_SETFOREGROUND) == IDYES;
 }
 
-// Launches setup.exe in work_dir and waits for it. Returns its exit code, 0
-// when it could not be started (after the "Can't run" message).
-static uint32_t run_setup() {
+// Launches setup.exe in work_dir and waits for it. True when it ran, with
+// its exit code; false after the "Can't run" message.
+static bool run_setup(uint32_t* exit_code) {
     char command[PATH_SIZE] = "";
     char application[PATH_SIZE] = "";
     // Both fit: work_dir is at most TEMP_PATH_MAX + 13 characters.
@@ -76,14 +99,14 @@ static uint32_t run_setup() {
     memcpy(application, command, PATH_SIZE);
     text_append(command, PATH_SIZE, SETUP_ARGUMENTS);
 
-    uint32_t exit_code = 0;
+    *exit_code = 0;
     ProcessInfo info = {nullptr, nullptr};
     if (platform->CreateProcessA(application, command, unpack.work_dir, &info)) {
         platform->WaitForSingleObject(info.process, INFINITE_WAIT);
-        platform->GetExitCodeProcess(info.process, &exit_code);
+        platform->GetExitCodeProcess(info.process, exit_code);
         platform->CloseHandle(info.thread);
         platform->CloseHandle(info.process);
-        return exit_code;
+        return true;
     }
     uint32_t error = platform->GetLastError();
     char text[FAILURE_TEXT_SIZE] = "Can't run ";
@@ -91,7 +114,7 @@ static uint32_t run_setup() {
     text_append(text, FAILURE_TEXT_SIZE, ", code ");
     text_append_unsigned(text, FAILURE_TEXT_SIZE, error);
     show_failure(text);
-    return 0;
+    return false;
 }
 
 // Enables the shutdown privilege where the token can be opened, then asks
@@ -156,8 +179,10 @@ uint32_t install_driver(void*) {
     }
     platform->ShowWindow(unpack.host_window, SW_HIDE);
 
-    uint32_t exit_code = run_setup();
+    uint32_t exit_code = 0;
+    bool ran = run_setup(&exit_code);
     clean_temp_dir();
+    if (!ran) return end_with(DRIVER_SETUP_NOT_STARTED);
     if (exit_code == RESTART_EXIT_CODE) request_restart();
-    return end_with(DRIVER_DONE);
+    return end_with(exit_code);
 }

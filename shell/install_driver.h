@@ -27,14 +27,20 @@ inline constexpr const char SHUTDOWN_PRIVILEGE[] = "SeShutdownPrivilege";
 inline constexpr size_t FAILURE_TEXT_SIZE = 300;
 inline constexpr size_t COMMAND_WIDTH = 200;  // "Can't run %200s, code %lu"
 
-// Driver results.
+// Driver results. The result is the process exit code: setup's own exit
+// code when setup ran, DRIVER_DONE when the question was answered other
+// than Yes, and for every failure before setup ran one of these codes or
+// ERR_TEMP_PATH (269) and ERR_TEMP_DIR (270).
 inline constexpr uint32_t DRIVER_DONE = 0;
 inline constexpr uint32_t DRIVER_NOT_OPENED = 1;
 inline constexpr uint32_t DRIVER_BAD_ARCHIVE = 2;
 inline constexpr uint32_t DRIVER_ENTRY_FAILED = 3;
+inline constexpr uint32_t DRIVER_SETUP_NOT_STARTED = 5;  // "Can't run" (4 is the host's)
 
-// The thread procedure; its parameter is ignored.
+// The thread procedure; its parameter is ignored. Its result also goes to
+// the host window as the destroy message's first parameter.
 uint32_t install_driver(void* unused);
 // Deletes every file directly inside work_dir and removes the directory.
-// Failures are silent.
+// Enters only a plain directory of this user: a link at work_dir is removed
+// itself, never followed; anything else is left. Failures are silent.
 void clean_temp_dir();

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <set>
@@ -60,7 +61,17 @@ uint32_t GetModuleFileNameA(char* buffer, uint32_t length) {
 }
 
 int CreateDirectoryA(const char* path) { return enter("CreateDirectoryA") ? 0 : real().CreateDirectoryA(path); }
-int RemoveDirectoryA(const char* path) { return enter("RemoveDirectoryA") ? 0 : real().RemoveDirectoryA(path); }
+// A symbolic link stands for a Win32 directory link (junction), which
+// RemoveDirectoryA removes itself.
+bool is_directory_link(const char* path) {
+    struct stat link, target;
+    return lstat(path, &link) == 0 && S_ISLNK(link.st_mode) && stat(path, &target) == 0 && S_ISDIR(target.st_mode);
+}
+int RemoveDirectoryA(const char* path) {
+    if (enter("RemoveDirectoryA")) return 0;
+    if (is_directory_link(path)) return unlink(path) == 0;
+    return real().RemoveDirectoryA(path);
+}
 int DeleteFileA(const char* path) { return enter("DeleteFileA") ? 0 : real().DeleteFileA(path); }
 
 Handle FindFirstFileA(const char* pattern, FindData* found) {
@@ -80,6 +91,17 @@ int FindClose(Handle search) {
     return fail ? 0 : 1;
 }
 
+// What Win32 reports: a link as a reparse point (a directory link also as a
+// directory), with no owner mark.
+uint32_t GetFileAttributesA(const char* path) {
+    if (enter("GetFileAttributesA")) return INVALID_FILE_ATTRIBUTES;
+    struct stat st;
+    if (lstat(path, &st) != 0) return INVALID_FILE_ATTRIBUTES;
+    if (S_ISLNK(st.st_mode))
+        return FILE_ATTRIBUTE_REPARSE_POINT | (is_directory_link(path) ? FILE_ATTRIBUTE_DIRECTORY : 0);
+    return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
 int MessageBoxA(WindowHandle owner, const char* text, const char* caption, uint32_t style) {
     bool fail = enter("MessageBoxA");
     d().boxes.push_back({owner, text, caption, style});
@@ -93,9 +115,12 @@ int ShowWindow(WindowHandle, int command) {
     d().show_commands.push_back(command);
     return fail ? 0 : 1;
 }
-intptr_t SendMessageA(WindowHandle, uint32_t message, uintptr_t, intptr_t) {
+intptr_t SendMessageA(WindowHandle, uint32_t message, uintptr_t wparam, intptr_t) {
     enter("SendMessageA");
-    if (message == WM_DESTROY) d().destroy_sent = true;
+    if (message == WM_DESTROY) {
+        d().destroy_sent = true;
+        d().destroy_code = wparam;
+    }
     return 0;
 }
 
@@ -233,6 +258,7 @@ const Platform table = {
     .FindFirstFileA = FindFirstFileA,
     .FindNextFileA = FindNextFileA,
     .FindClose = FindClose,
+    .GetFileAttributesA = GetFileAttributesA,
     .MessageBoxA = MessageBoxA,
     .SetForegroundWindow = SetForegroundWindow,
     .ShowWindow = ShowWindow,

@@ -43,6 +43,7 @@ struct PlatformDouble {
     std::vector<LaunchRecord> launches;    // every launch attempt
     std::vector<int> show_commands;        // every ShowWindow command
     bool destroy_sent = false;             // WM_DESTROY was sent to the host window
+    uintptr_t destroy_code = 0;            // its first parameter: the process exit code
     uint32_t calls_after_destroy = 0;      // platform calls made after it
     bool privilege_enabled = false;        // AdjustTokenPrivileges enabled the shutdown privilege
     bool restart_requested = false;        // ExitWindowsEx with EWX_REBOOT

@@ -114,6 +114,21 @@ int FindClose(Handle handle) {
     return 1;
 }
 
+// lstat: a symbolic link is reported as a reparse point, never followed,
+// and an entry of another user (in a shared temporary directory) as such.
+uint32_t GetFileAttributesA(const char* path) {
+    struct stat st;
+    if (lstat(path, &st) != 0) {
+        last_error = uint32_t(errno);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    uint32_t attributes = S_ISLNK(st.st_mode)   ? FILE_ATTRIBUTE_REPARSE_POINT
+                          : S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY
+                                                : FILE_ATTRIBUTE_NORMAL;
+    if (st.st_uid != geteuid()) attributes |= FILE_ATTRIBUTE_OTHER_OWNER;
+    return attributes;
+}
+
 int MessageBoxA(WindowHandle, const char*, const char*, uint32_t style) {
     return (style & MB_YESNO) ? IDNO : 1;
 }
@@ -261,6 +276,7 @@ const Platform posix_platform = {
     .FindFirstFileA = FindFirstFileA,
     .FindNextFileA = FindNextFileA,
     .FindClose = FindClose,
+    .GetFileAttributesA = GetFileAttributesA,
     .MessageBoxA = MessageBoxA,
     .SetForegroundWindow = SetForegroundWindow,
     .ShowWindow = ShowWindow,

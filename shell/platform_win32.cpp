@@ -39,6 +39,8 @@ int FindNextFileA_(Handle search, FindData* found) {
     return 1;
 }
 int FindClose_(Handle search) { return ::FindClose(search); }
+// The attributes of a link itself: the call does not follow it.
+uint32_t GetFileAttributesA_(const char* path) { return ::GetFileAttributesA(path); }
 
 int MessageBoxA_(WindowHandle owner, const char* text, const char* caption, uint32_t style) {
     return ::MessageBoxA(static_cast<HWND>(owner), text, caption, style);
@@ -136,6 +138,7 @@ const Platform win32_platform = {
     .FindFirstFileA = FindFirstFileA_,
     .FindNextFileA = FindNextFileA_,
     .FindClose = FindClose_,
+    .GetFileAttributesA = GetFileAttributesA_,
     .MessageBoxA = MessageBoxA_,
     .SetForegroundWindow = SetForegroundWindow_,
     .ShowWindow = ShowWindow_,

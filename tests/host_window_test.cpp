@@ -43,7 +43,18 @@ TEST_F(HostWindow, AnotherWindowWithTheTitleStopsTheStart) {
     EXPECT_EQ(d.find_title, "Installation Unpacker");
     ASSERT_EQ(d.boxes.size(), 1u);
     expect_box(d.boxes[0], "Already running !");
-    EXPECT_EQ(d.calls, (std::vector<std::string>{"FindWindowA", "MessageBoxA"}));
+    EXPECT_EQ(d.calls, (std::vector<std::string>{"CreateMutexA", "FindWindowA", "MessageBoxA"}));
+}
+
+// Two copies started at the same instant both find no window; the mutex,
+// created before the window check, lets only its first creator go on.
+TEST_F(HostWindow, MutexCreatedBeforeStopsTheStart) {
+    d.mutex_taken = true;
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(d.mutex_name, "InstallationUnpacker");
+    ASSERT_EQ(d.boxes.size(), 1u);
+    expect_box(d.boxes[0], "Already running !");
+    EXPECT_FALSE(d.class_registered);
 }
 
 TEST_F(HostWindow, FullRunRegistersCreatesHidesAndEndsOnTheWorkersDestroy) {
@@ -149,6 +160,19 @@ TEST_F(HostWindow, LoopGoesOnAfterErrorsAndDispatchesUntilQuit) {
     EXPECT_TRUE(d.quit_posted);
 }
 
+// The driver's result, the destroy message's first parameter, is the
+// process exit code: all 32 bits of it.
+TEST_F(HostWindow, ExitCodeIsTheDriversResult) {
+    for (uintptr_t code : {uintptr_t(1234), uintptr_t(0xC0000005u)}) {
+        host_double_reset();
+        host = HostState();
+        static uintptr_t result;
+        result = code;
+        d.worker = [] { host_window_proc(unpack.host_window, WM_DESTROY, result, 0); };
+        EXPECT_EQ(uint32_t(run()), uint32_t(code));
+    }
+}
+
 TEST_F(HostWindow, ResultIsTheQuitMessagesParameter) {
     d.worker = [] { host_double.queue.push_back({nullptr, WM_QUIT, 0, 0, 0, 0, 0}); };
     EXPECT_EQ(run(), 0);
@@ -192,7 +216,7 @@ TEST_F(HostWindow, DriverEndsTheLoopThroughTheWindowProcedure) {
     };
     platform = &table;
     d.worker = [] { host_double.thread_routine(nullptr); };
-    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(run(), 269);  // the driver's result is the exit code
     ASSERT_EQ(platform_double.boxes.size(), 1u);
     EXPECT_EQ(platform_double.boxes[0].text, "GetTempPath error !");
     EXPECT_EQ(platform_double.boxes[0].owner, d.window);

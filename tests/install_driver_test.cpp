@@ -3,6 +3,9 @@
 // then a sweep that fails each platform call in turn.
 #include "shell/install_driver.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "common/failure.h"
@@ -110,7 +113,7 @@ TEST_F(Driver, AnsweredNoUnpacksNothingAndRemovesTheDirectory) {
 
 TEST_F(Driver, SetupExitCode1234RequestsTheRestartAfterCleaningUp) {
     platform_double.setup_exit_code = RESTART_EXIT_CODE;
-    EXPECT_EQ(run(standard_archive()), 0u);
+    EXPECT_EQ(run(standard_archive()), RESTART_EXIT_CODE);
     EXPECT_TRUE(platform_double.privilege_enabled);
     EXPECT_TRUE(platform_double.restart_requested);
     EXPECT_FALSE(work_dir_exists());
@@ -125,7 +128,7 @@ TEST_F(Driver, OtherExitCodesRequestNothing) {
     for (uint32_t code : {0u, 1u, 1233u, 1235u, 0x100004D2u}) {
         rescript();
         platform_double.setup_exit_code = code;
-        EXPECT_EQ(run(standard_archive()), 0u);
+        EXPECT_EQ(run(standard_archive()), code);  // setup's own exit code
         EXPECT_FALSE(platform_double.restart_requested) << code;
         EXPECT_EQ(count_calls("OpenProcessToken"), 0u);
     }
@@ -135,7 +138,7 @@ TEST_F(Driver, RestartIsRequestedEvenWithoutAToken) {
     platform_double.setup_exit_code = RESTART_EXIT_CODE;
     platform_double.fail_only = "OpenProcessToken";
     platform_double.fail_at = 1;
-    EXPECT_EQ(run(standard_archive()), 0u);
+    EXPECT_EQ(run(standard_archive()), RESTART_EXIT_CODE);
     EXPECT_FALSE(platform_double.privilege_enabled);
     EXPECT_TRUE(platform_double.restart_requested);
     expect_clean_end();
@@ -144,7 +147,7 @@ TEST_F(Driver, RestartIsRequestedEvenWithoutAToken) {
 TEST_F(Driver, MissingSetupShowsTheCommandPaddedTo200Characters) {
     ArchiveWriter w;
     w.stored("readme.txt", to_bytes("no setup here"));
-    EXPECT_EQ(run(w.finish()), 0u);
+    EXPECT_EQ(run(w.finish()), DRIVER_SETUP_NOT_STARTED);
     std::string command = work_dir + "setup.exe -i";
     std::string expected = "Can't run " + std::string(200 - command.size(), ' ') + command + ", code 2";
     EXPECT_EQ(messages(), Texts{expected});
@@ -158,7 +161,7 @@ TEST_F(Driver, MissingSetupShowsTheCommandPaddedTo200Characters) {
 TEST_F(Driver, LargeErrorCodesAreShownUnsigned) {
     platform_double.setup_starts = false;
     platform_double.launch_error = 0xFFFFFFFFu;
-    EXPECT_EQ(run(standard_archive()), 0u);
+    EXPECT_EQ(run(standard_archive()), DRIVER_SETUP_NOT_STARTED);
     ASSERT_EQ(platform_double.boxes.size(), 1u);
     EXPECT_NE(platform_double.boxes[0].text.find(", code 4294967295"), std::string::npos);
 }
@@ -244,6 +247,37 @@ TEST_F(Driver, LeftoverThatCannotBeDeletedStopsTheRun) {
     EXPECT_EQ(run(standard_archive()), 270u);
     EXPECT_EQ(messages(), Texts{MSG_TEMP_DIR});
     EXPECT_TRUE(exists(work_dir + "subdir"));
+    expect_clean_end();
+}
+
+// The working directory's name lies in a folder that other processes of
+// the user can write. A link planted there (a symbolic link, which the
+// double shows as Win32 shows a directory junction) is removed as a link,
+// before the run and when it was swapped in while setup ran: the target's
+// files survive.
+TEST_F(Driver, LinkAtTheWorkingDirectoryIsRemovedNeverFollowed) {
+    std::string victim = scratch / "victim";
+    make_dir(victim);
+    write_file(victim + "/precious.txt", to_bytes("keep"));
+    std::string link = work_dir.substr(0, work_dir.size() - 1);
+    auto plant_link = [&] { ASSERT_EQ(symlink(victim.c_str(), link.c_str()), 0); };
+    struct stat st;
+
+    plant_link();
+    EXPECT_EQ(run(standard_archive()), 0u);
+    ASSERT_EQ(platform_double.launches.size(), 1u);
+    EXPECT_EQ(platform_double.launches[0].files_seen, standard_files());  // made afresh
+    EXPECT_EQ(list_dir(victim), Texts{"precious.txt"});
+    EXPECT_NE(lstat(link.c_str(), &st), 0);
+
+    rescript();
+    platform_double.setup_action = [&](const std::string&) {
+        ASSERT_EQ(rename(link.c_str(), (scratch / "moved").c_str()), 0);
+        plant_link();
+    };
+    EXPECT_EQ(run(standard_archive()), 0u);
+    EXPECT_EQ(list_dir(victim), Texts{"precious.txt"});
+    EXPECT_NE(lstat(link.c_str(), &st), 0);
     expect_clean_end();
 }
 
@@ -340,7 +374,19 @@ void sweep(Driver& t, const Bytes& archive, const std::string& prompt, uint32_t 
         const std::string injected = platform_double.injected;
         SCOPED_TRACE("in " + injected);
 
-        EXPECT_TRUE(result == 0 || result == 1 || result == 2 || result == 3 || result == 269 || result == 270);
+        // The result is the exit code, carried by the destroy message:
+        // setup's own when it ran (0 when its code could not be read), else
+        // 0 for a question not answered Yes, or a failure that was shown.
+        bool setup_ran = !platform_double.launches.empty() && injected != "CreateProcessA";
+        if (setup_ran) {
+            EXPECT_EQ(result, injected == "GetExitCodeProcess" ? 0u : exit_code);
+        } else if (result == 0) {
+            EXPECT_EQ(injected, "MessageBoxA");
+        } else {
+            EXPECT_TRUE(result == 1 || result == 2 || result == 3 || result == 5 || result == 269 || result == 270);
+            EXPECT_FALSE(platform_double.boxes.empty());
+        }
+        EXPECT_EQ(platform_double.destroy_code, result);
         EXPECT_TRUE(platform_double.destroy_sent);
         EXPECT_EQ(platform_double.calls.back(), "SendMessageA");
         EXPECT_EQ(platform_double.calls_after_destroy, 0u);
@@ -357,16 +403,14 @@ void sweep(Driver& t, const Bytes& archive, const std::string& prompt, uint32_t 
         for (size_t i = 1; i < platform_double.boxes.size(); i++)
             EXPECT_NE(platform_double.boxes[i].text, platform_double.boxes[i - 1].text);
         bool cleanup_failed = injected == "DeleteFileA" || injected == "RemoveDirectoryA" ||
-                              injected == "FindFirstFileA" || injected == "FindNextFileA";
+                              injected == "FindFirstFileA" || injected == "FindNextFileA" ||
+                              injected == "GetFileAttributesA";
         if (!cleanup_failed) {
             EXPECT_FALSE(t.work_dir_exists());
         }
-        if (result != 0) {
-            EXPECT_FALSE(platform_double.boxes.empty());
-        }
 
         if (injected.empty()) {
-            EXPECT_EQ(result, 0u);
+            EXPECT_EQ(result, exit_code);
             EXPECT_EQ(platform_double.launches.size(), 1u);
             EXPECT_GT(n, 40u);  // every call of the run was failed once
             break;

@@ -1,6 +1,9 @@
 // The iunpack command on real files: the run trace, list, test and extract,
 // argument errors, and archives made by the Debian archiver where present.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <sstream>
 
@@ -76,7 +79,7 @@ TEST_F(Tool, RunAnsweredNoOrUnansweredUnpacksNothing) {
 TEST_F(Tool, RunWithoutSetupShowsCantRun) {
     ArchiveWriter w;
     w.stored("readme.txt", to_bytes("hi"));
-    EXPECT_EQ(iunpack("run " + installer(w.finish())), 0);
+    EXPECT_EQ(iunpack("run " + installer(w.finish())), 5);
     std::vector<std::string> lines = lines_of(err);
     ASSERT_EQ(lines.size(), 5u);
     std::string command = work_dir() + "setup.exe -i";
@@ -88,13 +91,13 @@ TEST_F(Tool, RunWithoutSetupShowsCantRun) {
 
 // A POSIX exit status keeps 8 bits, so 1234 itself cannot come back from a
 // process here (the driver tests cover it through the double): its low byte,
-// 210, must not be taken for it.
+// 210, must not be taken for it. Setup's exit code is the run's.
 TEST_F(Tool, RunSetupExitCodeIsReportedAndOnly1234Restarts) {
-    EXPECT_EQ(iunpack("run " + installer(two_files_and_setup()) + " --setup 'exit 210'"), 0);
+    EXPECT_EQ(iunpack("run " + installer(two_files_and_setup()) + " --setup 'exit 210'"), 210);
     std::vector<std::string> lines = lines_of(err);
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[3], "setup-exit 210");
-    EXPECT_EQ(lines[4], "driver-result 0");
+    EXPECT_EQ(lines[4], "driver-result 210");
 }
 
 TEST_F(Tool, RunEntryFailingHalfwayEndsWith3) {
@@ -103,7 +106,7 @@ TEST_F(Tool, RunEntryFailingHalfwayEndsWith3) {
     h.file_crc ^= 1;
     ArchiveWriter w;
     w.stored("setup.exe", to_bytes("MZ")).entry(h, bad).stored("after.txt", to_bytes("x"));
-    EXPECT_EQ(iunpack("run " + installer(w.finish()) + " --setup true"), 1);
+    EXPECT_EQ(iunpack("run " + installer(w.finish()) + " --setup true"), 3);
     EXPECT_EQ(lines_of(err), (std::vector<std::string>{
                                  "show-window SW_SHOW",
                                  "message-box caption=\"Installation Unpacker\" owner=window style=0x00000000 "
@@ -111,6 +114,53 @@ TEST_F(Tool, RunEntryFailingHalfwayEndsWith3) {
                                  "driver-result 3",
                              }));
     EXPECT_FALSE(exists(work_dir()));
+}
+
+// A second run with the same temporary directory must not clean up the
+// first one's files: the lock beside the working directory turns it away.
+TEST_F(Tool, RunWhileAnotherRunHoldsTheLockSaysAlreadyRunning) {
+    std::string lock = tmp() + "/iunpack_.$$$.lock";
+    int fd = open(lock.c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    make_dir(work_dir());
+    write_file(work_dir() + "theirs.txt", to_bytes("in use"));
+    std::string path = installer(two_files_and_setup());
+    EXPECT_EQ(iunpack("run " + path + " --setup true"), 0);
+    EXPECT_EQ(lines_of(err), std::vector<std::string>{"message-box caption=\"Installation Unpacker\" owner=none "
+                                                      "style=0x00000000 text=\"Already running !\""});
+    EXPECT_EQ(list_dir(work_dir()), std::vector<std::string>{"theirs.txt"});
+    close(fd);
+    EXPECT_EQ(iunpack("run " + path + " --setup true"), 0);
+    EXPECT_EQ(lines_of(err).back(), "driver-result 0");
+    EXPECT_TRUE(list_dir(tmp()).empty());  // nor is the lock file left
+}
+
+// A link planted at the working directory's name is removed as a link, and
+// the directory made afresh; a directory of another user is refused with
+// 270 (exit status 14) and nothing in it deleted.
+TEST_F(Tool, RunNeverFollowsALinkOrEntersAnotherUsersDirectory) {
+    std::string victim = scratch / "victim";
+    make_dir(victim);
+    write_file(victim + "/precious.txt", to_bytes("keep"));
+    std::string link = tmp() + "/iunpack_.$$$";
+    ASSERT_EQ(symlink(victim.c_str(), link.c_str()), 0);
+    std::string path = installer(two_files_and_setup());
+    EXPECT_EQ(iunpack("run " + path + " --setup 'exit 7'"), 7) << err;
+    EXPECT_EQ(list_dir(victim), std::vector<std::string>{"precious.txt"});
+    EXPECT_TRUE(list_dir(tmp()).empty());
+
+    if (geteuid() != 0) GTEST_SKIP() << "a directory of another user needs root to make";
+    make_dir(link);
+    write_file(link + "/theirs.txt", to_bytes("theirs"));
+    ASSERT_EQ(chown(link.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(iunpack("run " + path + " --setup true"), 270 % 256);
+    EXPECT_EQ(lines_of(err), (std::vector<std::string>{
+                                 "message-box caption=\"Installation Unpacker\" owner=window style=0x00000000 "
+                                 "text=\"Create temporary directory error !\"",
+                                 "driver-result 270",
+                             }));
+    EXPECT_EQ(list_dir(link), std::vector<std::string>{"theirs.txt"});
 }
 
 TEST_F(Tool, RunQuotesTextsInTheTrace) {

@@ -1,14 +1,19 @@
 // iunpack: the native command-line tool. Runs the installation driver on a
 // self-extracting file through the POSIX platform, and lists, tests and
 // extracts its archive.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "common/failure.h"
 #include "common/platform.h"
+#include "common/unpack_error.h"
 #include "common/unpack_state.h"
+#include "shell/host_window.h"
 #include "shell/install_driver.h"
 #include "tools/archive_walk.h"
 #include "tools/pack.h"
+#include "tools/run_lock.h"
 #include "tools/trace_platform.h"
 
 namespace {
@@ -25,6 +30,9 @@ const char USAGE[] =
     "      the question is asked on a terminal and answered No otherwise.\n"
     "      --setup runs COMMAND with /bin/sh -c in the working directory as\n"
     "      the setup program; without it the unpacked setup.exe is started.\n"
+    "      Exit status: the launcher's exit code modulo 256 (setup's own exit\n"
+    "      code when setup ran; see the README). A second run with the same\n"
+    "      $TMPDIR gets \"Already running !\" and exit status 0.\n"
     "  list FILE\n"
     "      Lists the entries of a self-extracting file or a bare archive.\n"
     "  test FILE\n"
@@ -41,7 +49,11 @@ const char USAGE[] =
     "\n"
     "Entries may be stored (method 0) or compressed with methods 1 to 4.\n"
     "\n"
-    "Exit status: 0 on success, 1 on any failure, 2 on bad arguments.\n";
+    "Exit status (other than run): 0 on success, 1 on any failure, 2 on bad\n"
+    "arguments.\n";
+
+// The launcher's exit code as a POSIX exit status keeps its low 8 bits.
+int exit_status(uint32_t code) { return int(code & 0xFF); }
 
 int usage_error(const char* what) {
     fprintf(stderr, "iunpack: %s\nTry 'iunpack --help'.\n", what);
@@ -70,13 +82,26 @@ int run_command(int argc, char** argv) {
     }
     if (!options.module_path) return usage_error("run: missing FILE");
     platform = trace_platform(options);
+    // The launcher's single-instance guard, as a lock in the temporary
+    // directory: another run there gets "Already running !" and exit 0.
+    static RunLock lock;
+    LockResult locked = take_run_lock(&lock);
+    if (locked == LockResult::held_elsewhere) {
+        platform->MessageBoxA(nullptr, MSG_ALREADY_RUNNING, CAPTION, MB_OK);
+        return EXIT_ALREADY_RUNNING;
+    }
+    if (locked == LockResult::failed) {
+        fprintf(stderr, "iunpack: cannot lock %s: %s\n", lock.path, strerror(errno));
+        return exit_status(ERR_TEMP_DIR);
+    }
     // No window on POSIX: a stand-in handle, so that message boxes show
     // that the window owns them.
     static int host_window_stand_in;
     unpack.host_window = &host_window_stand_in;
     uint32_t result = install_driver(nullptr);
+    release_run_lock(&lock);
     fprintf(stderr, "driver-result %u\n", unsigned(result));
-    return result == 0 ? 0 : 1;
+    return exit_status(result);
 }
 
 }  // namespace
