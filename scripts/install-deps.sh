@@ -8,6 +8,8 @@ packages=(
   clang libclang-rt-14-dev libfuzzer-14-dev  # fuzzer preset
   g++-mingw-w64-i686 g++-mingw-w64-x86-64     # the Windows stub
   wine64 xvfb xdotool imagemagick             # running it under Wine
+  wine32:i386 qemu-user                       # the i686 stub: 32-bit Wine, through qemu where the kernel
+                                              # runs no 32-bit programs (tests/e2e/wine32_route.sh)
   arj 7zip time python3                       # test archives and the benchmark
 )
 
@@ -19,6 +21,10 @@ if ((${#missing[@]})); then
   echo "installing: ${missing[*]}"
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  # 32-bit Wine comes from the i386 architecture.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+  fi
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

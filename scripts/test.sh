@@ -16,5 +16,7 @@ for preset in win32 win64; do
   cmake --build --preset "$preset"
 done
 
-# Real installers under Wine and a virtual X server (about a minute).
+# Real installers under Wine and a virtual X server, every case on both
+# stubs: the i686 product (through qemu where the kernel runs no 32-bit
+# programs) and the x86_64 build (about three minutes together).
 bash tests/e2e/run.sh

@@ -6,14 +6,22 @@
 # directory. Every run is bounded by a timeout; message boxes are answered
 # with xdotool.
 #
+# Every case runs on both stubs: the i686 stub (the product) with the i686
+# probe, through tests/e2e/wine32_route.sh, and the x86_64 stub with the
+# x86_64 probe. Wine's process trace shows the restart (a started
+# "wineboot.exe --end-session"); the exit code of each run is checked.
+#
 #   tests/e2e/run.sh            installs what is missing, builds, runs
 #
-# Output goes to build/e2e/ (the screenshot: build/e2e/screenshot.png).
-# Exit status 0 when every case passed.
+# Output goes to build/e2e/win32/ and build/e2e/win64/ (the screenshots:
+# build/e2e/ARCH/screenshot.png). Exit status 0 when every case passed on
+# both stubs.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-OUT=${IUNPACK_E2E_OUT:-$ROOT/build/e2e}
+E2E=${IUNPACK_E2E_OUT:-$ROOT/build/e2e}
+# Seconds for one stub's whole suite, prefix included.
+SUITE_TIMEOUT=900
 
 if [[ ${1:-} != --inside-x ]]; then
   bash "$ROOT/scripts/install-deps.sh"
@@ -24,13 +32,28 @@ if [[ ${1:-} != --inside-x ]]; then
   cmake --build --preset native --target iunpack >/dev/null
   cmake --build --preset win64 >/dev/null
   cmake --build --preset win32 >/dev/null
-  exec timeout 600 xvfb-run -a -s "-screen 0 1024x768x24" bash "${BASH_SOURCE[0]}" --inside-x
+  rm -rf "$E2E"
+  started=$SECONDS
+  status=0
+  # The product first: the i686 stub with the i686 probe, where 32-bit Wine
+  # runs (directly or through qemu in a namespace of its own: one namespace
+  # for the whole suite, X server included).
+  echo "== i686 stub (the product)"
+  bash "$ROOT/tests/e2e/wine32_route.sh" timeout "$SUITE_TIMEOUT" \
+    xvfb-run -a -s "-screen 0 1024x768x24" bash "${BASH_SOURCE[0]}" --inside-x win32 || status=1
+  echo "== x86_64 stub"
+  timeout "$SUITE_TIMEOUT" \
+    xvfb-run -a -s "-screen 0 1024x768x24" bash "${BASH_SOURCE[0]}" --inside-x win64 || status=1
+  echo "end-to-end: both stubs in $((SECONDS - started)) s, $([[ $status == 0 ]] && echo passed || echo FAILED)"
+  exit "$status"
 fi
 
+ARCH=$2
 source "$ROOT/tests/e2e/wine_lib.sh"
 TOOL=$ROOT/build/native/tools/iunpack
-STUB=$ROOT/build/win64/shell/iunpack-stub.exe
-PROBE=$ROOT/build/win64/tests/e2e/setup.exe
+STUB=$ROOT/build/$ARCH/shell/iunpack-stub.exe
+PROBE=$ROOT/build/$ARCH/tests/e2e/setup.exe
+OUT=$E2E/$ARCH
 rm -rf "$OUT"
 mkdir -p "$OUT"
 
@@ -39,6 +62,7 @@ passes=0
 case_name=""
 begin() {
   case_name=$1
+  case_started=$SECONDS
   CASE=$OUT/$1
   mkdir -p "$CASE"
   LOG=$CASE/probe.log
@@ -56,7 +80,7 @@ check() {  # check DESCRIPTION COMMAND...
 }
 finish() {
   if [[ ${ok_case:-true} == true ]]; then
-    echo "ok   $case_name"
+    echo "ok   $case_name ($((SECONDS - case_started)) s)"
     passes=$((passes + 1))
   else
     echo "FAIL $case_name (files in $CASE)"
@@ -78,6 +102,7 @@ cant_run_message() {
   command=${command#"${command%%[! ]*}"}
   [[ $command =~ ^[A-Z]:\\.*\\iunpack_\.\$\$\$\\setup\.exe\ -i$ ]]
 }
+no_restart() { ! grep -q 'wineboot\.exe.*--end-session' "$CASE/wine.err"; }
 boxes_are() { [[ $BOXES == "$1" ]] || { echo "  boxes: ${BOXES:-none}"; return 1; }; }
 
 # pack CASE_ARCHIVE INSTALLER [pack options...]
@@ -87,17 +112,19 @@ pack() {
   "$TOOL" pack --stub "$STUB" "$@" "$archive" -o "$installer" >/dev/null
 }
 
-# --- the stubs themselves ------------------------------------------------
-begin stubs
-for stub in "$ROOT/build/win32/shell/iunpack-stub.exe" "$STUB"; do
-  size=$(stat -c %s "$stub")
-  echo "  $(basename "$(dirname "$(dirname "$stub")")") stub: $size bytes"
-  check "stub over 49152 bytes" test "$size" -le 49152
-  dlls=$(x86_64-w64-mingw32-objdump -p "$stub" | sed -n 's/^\s*DLL Name: //p' | tr a-z A-Z | sort | tr '\n' ' ')
-  check "imports $dlls" test "$dlls" = "ADVAPI32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL "
-  check "not a GUI program" bash -c "x86_64-w64-mingw32-objdump -p '$stub' | grep -q 'Subsystem.*Windows GUI'"
-done
-check "i686 stub over its 24576-byte goal" test "$(stat -c %s "$ROOT/build/win32/shell/iunpack-stub.exe")" -le 24576
+# --- the stub itself ------------------------------------------------------
+begin stub
+size=$(stat -c %s "$STUB")
+echo "  $ARCH stub: $size bytes, probe $(x86_64-w64-mingw32-objdump -f "$PROBE" | sed -n 's/.*file format //p')"
+check "stub over 49152 bytes" test "$size" -le 49152
+[[ $ARCH != win32 ]] || check "i686 stub over its 24576-byte goal" test "$size" -le 24576
+dlls=$(x86_64-w64-mingw32-objdump -p "$STUB" | sed -n 's/^\s*DLL Name: //p' | tr a-z A-Z | sort | tr '\n' ' ')
+check "imports $dlls" test "$dlls" = "ADVAPI32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL "
+check "not a GUI program" bash -c "x86_64-w64-mingw32-objdump -p '$STUB' | grep -q 'Subsystem.*Windows GUI'"
+# The probe's machine is the stub's: an i686 setup under the i686 stub.
+machine=$([[ $ARCH == win32 ]] && echo pei-i386 || echo pei-x86-64)
+check "stub is no $machine file" bash -c "x86_64-w64-mingw32-objdump -f '$STUB' | grep -q 'file format $machine'"
+check "probe is no $machine file" bash -c "x86_64-w64-mingw32-objdump -f '$PROBE' | grep -q 'file format $machine'"
 finish
 
 wine_prefix_start
@@ -121,6 +148,7 @@ run_installer "$CASE" installer.exe
 check "exit code $RC" test "$RC" = 0
 check "message boxes shown" boxes_are ""
 check "setup did not run" setup_ran
+check "restart without exit code 1234" no_restart
 check "command line" grep -qE '^command=[A-Z]:\\.*\\iunpack_\.\$\$\$\\setup\.exe -i$' "$LOG"
 check "current directory" grep -qE '^directory=[A-Z]:\\.*\\iunpack_\.\$\$\$\\?$' "$LOG"
 files=$(sed -n 's/^file=//p' "$LOG" | sort)
@@ -131,7 +159,8 @@ finish
 # --- the question answered Yes and No ------------------------------------
 begin question
 cp "$PROBE" "$CASE/setup.exe"
-(cd "$CASE" && arj a -m0 -e payload.arj setup.exe >/dev/null)
+echo 42 >"$CASE/exitcode.txt"
+(cd "$CASE" && arj a -m0 -e payload.arj setup.exe exitcode.txt >/dev/null)
 pack "$CASE/payload.arj" "$CASE/installer.exe" --prompt "Install the test program?"
 run_installer "$CASE" installer.exe n
 check "exit code $RC after No" test "$RC" = 0
@@ -139,8 +168,9 @@ check "question" boxes_are "Install the test program?"
 check "setup ran after No" setup_not_run
 check "working directory left after No" no_work_dir
 run_installer "$CASE" installer.exe Return
-check "exit code $RC after Yes" test "$RC" = 0
+check "exit code $RC after Yes, not setup's 42" test "$RC" = 42
 check "setup did not run after Yes" setup_ran
+check "restart with exit code 42" no_restart
 check "working directory left after Yes" no_work_dir
 finish
 
@@ -154,7 +184,7 @@ offset=$(grep -obaF 'will be damaged' "$CASE/payload.arj" | head -n1 | cut -d: -
 printf 'W' | dd of="$CASE/payload.arj" bs=1 seek="$offset" conv=notrunc status=none
 pack "$CASE/payload.arj" "$CASE/installer.exe"
 run_installer "$CASE" installer.exe
-check "exit code $RC" test "$RC" = 0
+check "exit code $RC, not 3" test "$RC" = 3
 check "message" boxes_are "File has bad CRC !"
 check "setup ran" setup_not_run
 check "working directory left" no_work_dir
@@ -166,7 +196,7 @@ printf 'no setup here\n' >"$CASE/readme.txt"
 (cd "$CASE" && arj a -m0 -e payload.arj readme.txt >/dev/null)
 pack "$CASE/payload.arj" "$CASE/installer.exe" --force 2>/dev/null
 run_installer "$CASE" installer.exe
-check "exit code $RC" test "$RC" = 0
+check "exit code $RC, not 5" test "$RC" = 5
 check "one box" test "$(printf '%s\n' "$BOXES" | grep -c .)" = 1
 check "Can't run message: $BOXES" cant_run_message
 check "working directory left" no_work_dir
@@ -184,7 +214,7 @@ export IUNPACK_PROBE_HOLD
 IUNPACK_PROBE_HOLD=$(windows_path "$CASE/hold")
 (cd "$CASE" && exec timeout "$RUN_TIMEOUT" "$WINE" installer.exe >"$CASE/first.out" 2>"$CASE/first.err") &
 first=$!
-for ((i = 0; i < 300; i++)); do setup_ran && break; sleep 0.1; done
+for ((i = 0; i < 600; i++)); do setup_ran && break; sleep 0.1; done
 check "first instance's setup never started" setup_ran
 run_installer "$CASE/second" installer.exe
 check "second exit code $RC" test "$RC" = 0
@@ -198,6 +228,48 @@ check "setup ran once" test "$(grep -c '^started$' "$LOG")" = 1
 check "working directory left" no_work_dir
 finish
 
+# --- two copies started at the same instant -------------------------------
+# Both find no window yet; the named mutex lets exactly one go on. Its
+# setup waits until the other copy has shown its box (or has run setup
+# too, which is the fault).
+begin same_instant
+cp "$PROBE" "$CASE/setup.exe"
+(cd "$CASE" && arj a -m0 -e payload.arj setup.exe >/dev/null)
+pack "$CASE/payload.arj" "$CASE/installer.exe"
+touch "$CASE/hold"
+export IUNPACK_PROBE_HOLD
+IUNPACK_PROBE_HOLD=$(windows_path "$CASE/hold")
+traces=("$CASE/a/wine.err" "$CASE/b/wine.err")
+outcomes() { echo $(($(cat "$LOG" 2>/dev/null | grep -c '^started$') + $(cat "${traces[@]}" 2>/dev/null | grep -c MSGBOX_OnInit))); }
+(for ((i = 0; i < 1200; i++)); do (($(outcomes) >= 2)) && break; sleep 0.1; done; rm -f "$CASE/hold") &
+releaser=$!
+pids=()
+for copy in a b; do
+  mkdir -p "$CASE/$copy"
+  cp "$CASE/installer.exe" "$CASE/$copy/installer.exe"
+done
+for copy in a b; do
+  (cd "$CASE/$copy" && exec timeout "$RUN_TIMEOUT" "$WINE" installer.exe >"$CASE/$copy/wine.out" 2>"$CASE/$copy/wine.err") &
+  pids+=($!)
+done
+BOX_PIDS=("${pids[@]}")
+BOX_TRACES=("${traces[@]}")
+answer_boxes
+rcs=""
+for pid in "${pids[@]}"; do
+  rc=0
+  wait "$pid" || rc=$?
+  rcs+="$rc "
+done
+wait "$releaser" || true
+unset IUNPACK_PROBE_HOLD
+BOXES=$(boxes_in "${traces[@]}")
+check "exit codes $rcs" test "$rcs" = "0 0 "
+check "setup ran $(cat "$LOG" 2>/dev/null | grep -c '^started$') times, not once" test "$(grep -c '^started$' "$LOG")" = 1
+check "the other copy's message" boxes_are "Already running !"
+check "working directory left" no_work_dir
+finish
+
 # --- the window while it unpacks ------------------------------------------
 begin screenshot
 cp "$PROBE" "$CASE/setup.exe"
@@ -208,7 +280,7 @@ pack "$CASE/payload.arj" "$CASE/installer.exe"
 rm -f "$CASE/payload.arj"
 (cd "$CASE" && exec timeout "$RUN_TIMEOUT" "$WINE" installer.exe >"$CASE/wine.out" 2>"$CASE/wine.err") &
 pid=$!
-if region=$(shoot_host_window "$OUT/screenshot.png" 60); then
+if region=$(shoot_host_window "$OUT/screenshot.png" 120); then
   colours=$(colours_in "$OUT/screenshot.png" "$region")
   echo "  window $region, $colours colours: $OUT/screenshot.png"
   # Grey window, button-face text cell, text: a blank window has one or two.
@@ -231,11 +303,12 @@ echo 1234 >"$CASE/exitcode.txt"
 (cd "$CASE" && arj a -m0 -e payload.arj setup.exe exitcode.txt >/dev/null)
 pack "$CASE/payload.arj" "$CASE/installer.exe"
 run_installer "$CASE" installer.exe
-check "exit code $RC" test "$RC" = 0
+check "exit code $RC, not setup's 1234 (210 in 8 bits)" test "$RC" = $((1234 % 256))
 check "message boxes shown" boxes_are ""
 check "setup's exit code" grep -q '^exit=1234$' "$LOG"
+check "no wineboot --end-session started" restart_started "$CASE/wine.err"
 check "working directory left" no_work_dir
 finish
 
-echo "end-to-end: $passes passed, $failures failed"
+echo "end-to-end $ARCH: $passes passed, $failures failed"
 ((failures == 0))
