@@ -90,21 +90,32 @@ static bool compose_output_path(char* path) {
 }
 
 int copy_stored() {
-    uint32_t size = unpack.header.compressed_size;
-    if (size == 0) return 0;
-    uint8_t* block = static_cast<uint8_t*>(heap_obtain(size));
+    uint32_t left = unpack.header.compressed_size;
+    if (left == 0) return 0;
+    // One block, reused for the whole entry: memory stays bounded whatever
+    // the entry's size, and an entry that fits one block is copied with one
+    // read and one write.
+    uint32_t block_size = left < STORED_BLOCK_SIZE ? left : STORED_BLOCK_SIZE;
+    uint8_t* block = static_cast<uint8_t*>(heap_obtain(block_size));
     if (!block) {
         skip_entry_data();
         show_failure(MSG_ALLOC_MEMORY);
         return ERR_ALLOC_MEMORY;
     }
     int result = 0;
-    if (archive_read(block, size) != size) {
-        show_failure(MSG_READ_ARCHIVE);
-        result = ERR_READ_ARCHIVE;
-    } else if (!write_output_block(block, size)) {
-        show_failure(MSG_WRITE_OUTPUT);
-        result = ERR_WRITE_OUTPUT;
+    while (left > 0) {
+        uint32_t n = left < block_size ? left : block_size;
+        if (archive_read(block, n) != n) {
+            show_failure(MSG_READ_ARCHIVE);
+            result = ERR_READ_ARCHIVE;
+            break;
+        }
+        if (!write_output_block(block, n)) {
+            show_failure(MSG_WRITE_OUTPUT);
+            result = ERR_WRITE_OUTPUT;
+            break;
+        }
+        left -= n;
     }
     heap_release(block);
     return result;

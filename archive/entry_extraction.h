@@ -2,6 +2,8 @@
 // one file of work_dir.
 #pragma once
 
+#include <cstdint>
+
 // Validates, creates the output file, unpacks by method, compares the CRC.
 // 0, or an UnpackError code after its message(s) have been shown.
 int extract_entry();
@@ -14,5 +16,10 @@ int validate_entry();
 const char* entry_output_name();
 // Moves archive_stream forward past the entry's data.
 void skip_entry_data();
-// Method 0: one read and one write of the whole entry. 0, 256, 266 or 271.
+// The stored copy's block: large enough that reads and writes of big
+// entries run at the disk's speed, small enough for any 32-bit process.
+inline constexpr uint32_t STORED_BLOCK_SIZE = 256 * 1024;
+
+// Method 0: the entry's bytes in blocks of at most STORED_BLOCK_SIZE, each
+// read, fed to the Crc32 register and written. 0, 256, 266 or 271.
 int copy_stored();

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <set>
+#include <map>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,14 +16,15 @@ PlatformDouble platform_double;
 
 namespace {
 
-// Blocks handed out by GlobalAlloc and not yet freed; a reset frees what a
-// run lost, so that a sweep's injected failures leak nothing of their own.
-std::set<void*> live_blocks;
+// Blocks handed out by GlobalAlloc and not yet freed, with their sizes; a
+// reset frees what a run lost, so that a sweep's injected failures leak
+// nothing of their own.
+std::map<void*, size_t> live_blocks;
 
 }  // namespace
 
 void platform_double_reset() {
-    for (void* block : live_blocks) posix_platform.GlobalFree(block);
+    for (auto& held : live_blocks) posix_platform.GlobalFree(held.first);
     live_blocks.clear();
     platform_double = PlatformDouble();
 }
@@ -205,11 +206,14 @@ int ExitWindowsEx(uint32_t flags, uint32_t) {
 }
 
 Handle GlobalAlloc(uint32_t flags, size_t bytes) {
-    if (enter("GlobalAlloc")) return nullptr;
+    PlatformDouble& s = d();
+    if (enter("GlobalAlloc") || (s.heap_limit != 0 && bytes > s.heap_limit)) return nullptr;
     Handle memory = real().GlobalAlloc(flags, bytes);
     if (memory) {
-        live_blocks.insert(memory);
-        d().heap_blocks++;
+        live_blocks[memory] = bytes;
+        s.heap_blocks++;
+        s.heap_bytes += bytes;
+        s.heap_peak = std::max(s.heap_peak, s.heap_bytes);
     }
     return memory;
 }
@@ -221,8 +225,10 @@ int GlobalUnlock(Handle) {
 }
 // A failed free keeps the block: the count shows it as held.
 Handle GlobalFree(Handle memory) {
-    if (enter("GlobalFree") || !live_blocks.count(memory)) return memory;
-    live_blocks.erase(memory);
+    auto block = live_blocks.find(memory);
+    if (enter("GlobalFree") || block == live_blocks.end()) return memory;
+    d().heap_bytes -= block->second;
+    live_blocks.erase(block);
     d().heap_blocks--;
     return real().GlobalFree(memory);
 }

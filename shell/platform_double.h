@@ -36,6 +36,7 @@ struct PlatformDouble {
     std::function<void(const std::string& directory)> setup_action;  // run as the setup program, if set
     uint64_t fail_at = 0;          // the call to fail, counting from 1 (0: none)
     std::string fail_only;         // when set, only calls of this name are counted for fail_at
+    size_t heap_limit = 0;         // GlobalAlloc refuses larger blocks, as a full address space does (0: none)
 
     // --- record -----------------------------------------------------------
     std::vector<std::string> calls;        // every call's name, in order
@@ -53,6 +54,8 @@ struct PlatformDouble {
     // --- resources outstanding --------------------------------------------
     int open_files = 0;
     int heap_blocks = 0;
+    size_t heap_bytes = 0;       // bytes of the blocks held
+    size_t heap_peak = 0;        // the most heap_bytes has been
     int searches = 0;
     int processes = 0;
     int tokens = 0;

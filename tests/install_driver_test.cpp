@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "archive/entry_extraction.h"
 #include "common/failure.h"
 #include "tests/support/double_fixture.h"
 
@@ -342,6 +343,23 @@ TEST_F(Driver, HeaderErrorInsideTheLoopIsAnEntryFailure) {
         EXPECT_FALSE(work_dir_exists());
         expect_clean_end();
     }
+}
+
+// A 32-bit process cannot get one block as large as a big stored entry: the
+// copy must go in bounded blocks.
+TEST_F(Driver, StoredEntryManyBlocksLargeInstallsWithinOneBlockOfMemory) {
+    Bytes media = random_bytes(9 * STORED_BLOCK_SIZE + 123, 11);
+    ArchiveWriter w;
+    w.stored("setup.exe", to_bytes("MZ setup program")).stored("media.bin", media).stored("after.txt", to_bytes("x"));
+    Bytes unpacked;
+    platform_double.setup_action = [&](const std::string& directory) { unpacked = read_file(directory + "media.bin"); };
+    platform_double.heap_limit = STORED_BLOCK_SIZE;
+    EXPECT_EQ(run(w.finish()), 0u);
+    EXPECT_TRUE(platform_double.boxes.empty());
+    EXPECT_TRUE(unpacked == media);
+    EXPECT_EQ(platform_double.launches.at(0).files_seen.size(), 3u);
+    EXPECT_LE(platform_double.heap_peak, size_t(STORED_BLOCK_SIZE));
+    expect_clean_end();
 }
 
 TEST_F(Driver, ShortFileOffersOnlyTheBytesItHolds) {
