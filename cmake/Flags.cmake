@@ -1,3 +1,6 @@
+# Paths in the binaries are relative to the source tree, wherever it lies.
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)
+
 # Warnings for everything the project compiles, and the lean flags of the
 # core libraries (they go into the stub: no exceptions, no RTTI).
 function(iunpack_warnings target)

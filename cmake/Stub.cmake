@@ -13,6 +13,18 @@ iunpack_core(iunpack-stub)
 target_link_libraries(iunpack-stub PRIVATE iunpack_host)
 target_link_options(iunpack-stub PRIVATE
   -nostartfiles -nostdlib -s -Wl,--gc-sections -Wl,--subsystem,windows)
+
+# The same sources give the same bytes, in any folder on any day: the PE
+# header carries no link time (and so no checksum that changes with it),
+# or SOURCE_DATE_EPOCH's when that is set when the build is configured,
+# as reproducible-build tools expect; no path of the build reaches the
+# binary.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set_property(TARGET iunpack-stub PROPERTY RULE_LAUNCH_LINK
+    "${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=$ENV{SOURCE_DATE_EPOCH}")
+else()
+  target_link_options(iunpack-stub PRIVATE -Wl,--no-insert-timestamp)
+endif()
 # The import libraries of the allowed DLLs, last on the line after every
 # static library; libgcc only for the helpers the compiler calls (stack
 # probes, 64-bit division on i686), linked in.

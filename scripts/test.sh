@@ -15,6 +15,8 @@ for preset in win32 win64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
+# Each stub again, from a copy of the tree in another folder: the same bytes.
+bash scripts/check_reproducible.sh
 
 # Real installers under Wine and a virtual X server, every case on both
 # stubs: the i686 product (through qemu where the kernel runs no 32-bit

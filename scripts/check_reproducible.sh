@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds both stubs a second time from a copy of the source tree in another
+# folder and compares them byte for byte with the stubs of build/win32 and
+# build/win64: the same sources must give the same stubs wherever they are
+# built. Exit status 1 when a stub differs.
+#
+#   scripts/check_reproducible.sh      (after the win32 and win64 builds)
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+COPY=$(mktemp -d /tmp/iunpack-rebuild.XXXXXX)
+trap 'rm -rf "$COPY"' EXIT
+
+# The files of the tree as they stand, uncommitted changes included.
+(cd "$ROOT" && git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$COPY")
+status=0
+for preset in win32 win64; do
+  (cd "$COPY" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" --target iunpack-stub >/dev/null)
+  ours=$ROOT/build/$preset/shell/iunpack-stub.exe
+  again=$COPY/build/$preset/shell/iunpack-stub.exe
+  if cmp -s "$ours" "$again"; then
+    echo "$preset stub rebuilt in another folder: the same bytes, SHA-256 $(sha256sum "$ours" | cut -d' ' -f1)"
+  else
+    echo "$preset stub rebuilt in another folder DIFFERS:" >&2
+    cmp -l "$ours" "$again" | head -n 5 >&2 || true
+    status=1
+  fi
+done
+exit "$status"
