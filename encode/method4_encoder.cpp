@@ -1,0 +1,95 @@
+// Method 4: the parse by cost is exact here, as the codes are fixed: a
+// literal is 9 bits, a length and a distance cost what their prefix codes
+// take.
+#include "encode/bit_output.h"
+#include "encode/entry_streams.h"
+#include "encode/lz_parser.h"
+
+namespace {
+
+constexpr uint32_t REACH = 15872;           // distance codes 0 to 15871
+constexpr uint32_t SEGMENT = 32768;
+constexpr uint32_t MAX_CHAIN = 16;
+constexpr uint32_t NICE_LENGTH = 128;
+constexpr uint32_t LENGTH_PREFIX_MAX = 7;
+constexpr uint32_t DISTANCE_PREFIX_MAX = 4;
+constexpr uint32_t DISTANCE_BASE_BITS = 9;
+
+// Length code c = length - 2 (1 to 254): k ones (k = the largest with
+// 2^k - 1 <= c, at most 7), a zero unless k is 7, then k bits of c - (2^k - 1).
+uint32_t length_prefix(uint32_t code) {
+    uint32_t k = 31u - uint32_t(__builtin_clz(code + 1));
+    return k > LENGTH_PREFIX_MAX ? LENGTH_PREFIX_MAX : k;
+}
+
+// Distance code c = distance - 1: k ones (c >= 2^(9+k) - 512), a zero
+// unless k is 4, then 9 + k bits of c - (2^(9+k) - 512).
+uint32_t distance_prefix(uint32_t code) {
+    uint32_t k = 0;
+    while (k < DISTANCE_PREFIX_MAX && code >= (1u << (DISTANCE_BASE_BITS + k + 1)) - (1u << DISTANCE_BASE_BITS)) k++;
+    return k;
+}
+
+struct Method4Costs {
+    uint32_t length_cost[MAX_MATCH + 1];
+    uint32_t distance_cost[REACH / 512];  // by (distance - 1) / 512: the classes change at multiples of 512
+
+    Method4Costs() {
+        for (uint32_t l = MIN_MATCH; l <= MAX_MATCH; l++) {
+            uint32_t k = length_prefix(l - 2);
+            length_cost[l] = (k + (k < LENGTH_PREFIX_MAX ? 1 : 0) + k) * COST_SCALE;
+        }
+        for (uint32_t i = 0; i < REACH / 512; i++) {
+            uint32_t k = distance_prefix(i * 512);
+            distance_cost[i] = (k + (k < DISTANCE_PREFIX_MAX ? 1 : 0) + DISTANCE_BASE_BITS + k) * COST_SCALE;
+        }
+    }
+    uint32_t literal(uint8_t) const { return 9 * COST_SCALE; }
+    uint32_t length(uint32_t l) const { return length_cost[l]; }
+    uint32_t distance(uint32_t d) const { return distance_cost[(d - 1) >> 9]; }
+};
+
+void put_item(BitOutput& out, const LzItem& item) {
+    if (!item.length) {
+        out.put(item.value, 9);
+        return;
+    }
+    uint32_t code = item.length - 2u;
+    uint32_t k = length_prefix(code);
+    out.ones(k);
+    if (k < LENGTH_PREFIX_MAX) out.put(0, 1);
+    out.put(code - ((1u << k) - 1), k);
+    code = item.value;
+    k = distance_prefix(code);
+    out.ones(k);
+    if (k < DISTANCE_PREFIX_MAX) out.put(0, 1);
+    out.put(code - ((1u << (DISTANCE_BASE_BITS + k)) - (1u << DISTANCE_BASE_BITS)), DISTANCE_BASE_BITS + k);
+}
+
+}  // namespace
+
+bool encode_method4(EntryStreams& io) {
+    InputWindow window;
+    MatchFinder finder(REACH, MAX_CHAIN, NICE_LENGTH);
+    MatchCache cache;
+    ParseScratch scratch;
+    std::vector<LzItem> items;
+    const Method4Costs costs;
+    BitOutput out;
+    uint32_t position = 0;
+    for (;;) {
+        window.fill(io, position, SEGMENT + MAX_MATCH + InputWindow::PADDING);
+        if (position >= window.end()) break;
+        uint32_t stop = window.end() - position > SEGMENT ? position + SEGMENT : window.end();
+        collect_matches(finder, NICE_LENGTH, window, position, stop, cache);
+        parse_segment(cache, window, costs, scratch, items);
+        for (const LzItem& item : items) put_item(out, item);
+        if (out.bytes.size() >= (1 << 16)) {
+            if (!io.write(out.bytes.data(), out.bytes.size())) return false;
+            out.bytes.clear();
+        }
+        position = stop;
+    }
+    out.align();
+    return io.write(out.bytes.data(), out.bytes.size()) && !io.source.failed() && !io.too_large;
+}
