@@ -1,11 +1,12 @@
 // Method 1: segments of the input parsed by cost, each written as one or
 // more blocks. The cost model of a segment comes from the codes the blocks
 // before it chose; the first segment starts from its own byte statistics.
-// Each segment is parsed twice: the second time under the codes that the
-// first parse would get.
+// The first segment is parsed twice: the second time under the codes that
+// the first parse would get.
 #include <cmath>
 #include <cstring>
 
+#include "encode/chunked_coding.h"
 #include "encode/entry_streams.h"
 #include "encode/lz_huffman_block.h"
 #include "encode/lz_parser.h"
@@ -13,7 +14,7 @@
 namespace {
 
 constexpr uint32_t SEGMENT = 32768;      // positions parsed at once
-constexpr uint32_t MAX_CHAIN = 24;
+constexpr uint32_t MAX_CHAIN = 12;
 constexpr uint32_t NICE_LENGTH = 128;
 
 struct LzHuffmanCosts {
@@ -69,44 +70,37 @@ void write_blocks(BitOutput& out, const LzItem* items, size_t count, int depth, 
     write_block(out, items, count, codes);
 }
 
-bool drain(BitOutput& out, EntryStreams& io) {
-    if (out.bytes.size() < (1 << 16)) return true;
-    bool ok = io.write(out.bytes.data(), out.bytes.size());
-    out.bytes.clear();
-    return ok;
-}
-
-}  // namespace
-
-bool encode_lz_huffman(EntryStreams& io) {
-    InputWindow window;
+// Contract: see ChunkCoder.
+void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out) {
     MatchFinder finder(WINDOW_REACH, MAX_CHAIN, NICE_LENGTH);
+    // The history before the chunk, as far as a match reaches.
+    for (uint32_t p = start > WINDOW_REACH ? start - WINDOW_REACH : 0; p < start && p + MIN_MATCH <= window.end(); p++)
+        finder.insert(window, p);
     MatchCache cache;
     ParseScratch scratch;
     std::vector<LzItem> items;
     LzHuffmanCosts costs;
     BlockCodes codes;
-    BitOutput out;
     bool have_codes = false;
-    uint32_t position = 0;
-    for (;;) {
-        window.fill(io, position, SEGMENT + MAX_MATCH + InputWindow::PADDING);
-        if (position >= window.end()) break;
-        uint32_t stop = window.end() - position > SEGMENT ? position + SEGMENT : window.end();
-        collect_matches(finder, NICE_LENGTH, window, position, stop, cache);
+    for (uint32_t position = start; position < stop;) {
+        uint32_t segment_stop = stop - position > SEGMENT ? position + SEGMENT : stop;
+        collect_matches(finder, NICE_LENGTH, window, position, segment_stop, cache);
         if (have_codes)
             costs.from_codes(codes);
         else
-            costs.from_bytes(window.at(position), stop - position);
+            costs.from_bytes(window.at(position), segment_stop - position);
         parse_segment(cache, window, costs, scratch, items);
-        block_codes(items.data(), items.size(), &codes);
-        costs.from_codes(codes);
-        parse_segment(cache, window, costs, scratch, items);
+        if (!have_codes) {
+            block_codes(items.data(), items.size(), &codes);
+            costs.from_codes(codes);
+            parse_segment(cache, window, costs, scratch, items);
+        }
         write_blocks(out, items.data(), items.size(), 2, &codes);
         have_codes = true;
-        if (!drain(out, io)) return false;
-        position = stop;
+        position = segment_stop;
     }
-    out.align();
-    return io.write(out.bytes.data(), out.bytes.size()) && !io.source.failed() && !io.too_large;
 }
+
+}  // namespace
+
+bool encode_lz_huffman(EntryStreams& io) { return encode_in_chunks(io, encode_lz_huffman_chunk, coding_threads()); }

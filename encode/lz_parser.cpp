@@ -15,6 +15,7 @@ void collect_matches(MatchFinder& finder, uint32_t nice_length, const InputWindo
             p++;
             continue;
         }
+        finder.prefetch(window, p + 4);
         uint32_t count = finder.find(window, p, found, MatchCache::PER_POSITION);
         cache.matches.insert(cache.matches.end(), found, found + count);
         p++;

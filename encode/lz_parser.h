@@ -30,10 +30,16 @@ struct MatchCache {
 void collect_matches(MatchFinder& finder, uint32_t nice_length, const InputWindow& window, uint32_t start,
                      uint32_t stop, MatchCache& cache);
 
+// Per position of a segment: the cheapest cost to reach it and the step
+// that does, 1 for a literal or a match's length and distance.
+struct ParseNode {
+    uint32_t cost;
+    uint16_t length;
+    uint16_t distance;
+};
+
 struct ParseScratch {
-    std::vector<uint32_t> cost;    // per position: the cheapest cost to reach it
-    std::vector<uint16_t> length;  // the step that reaches it: 1 a literal, else a match length
-    std::vector<uint16_t> distance;
+    std::vector<ParseNode> nodes;
 };
 
 // The cheapest parse of the cache's segment under `costs`, which provides
@@ -43,45 +49,38 @@ template <class Costs>
 void parse_segment(const MatchCache& cache, const InputWindow& window, const Costs& costs, ParseScratch& s,
                    std::vector<LzItem>& items) {
     const uint32_t n = cache.stop - cache.start;
-    s.cost.assign(n + 1, UINT32_MAX);
-    s.length.resize(n + 1);
-    s.distance.resize(n + 1);
-    s.cost[0] = 0;
+    s.nodes.assign(n + 1, ParseNode{UINT32_MAX, 0, 0});
+    ParseNode* __restrict node = s.nodes.data();
+    node[0].cost = 0;
     const uint8_t* bytes = window.at(cache.start);
-    // Entry contract: cost[i] is final when position i is reached, as every
-    // step goes forward; lengths written are at most n - i.
+    const uint32_t* first = cache.first.data();
+    const Match* matches = cache.matches.data();
+    // Entry contract: node[i].cost is final when position i is reached, as
+    // every step goes forward; lengths written are at most n - i.
     for (uint32_t i = 0; i < n; i++) {
-        const uint32_t here = s.cost[i];
+        const uint32_t here = node[i].cost;
         uint32_t c = here + costs.literal(bytes[i]);
-        if (c < s.cost[i + 1]) {
-            s.cost[i + 1] = c;
-            s.length[i + 1] = 1;
-        }
+        if (c < node[i + 1].cost) node[i + 1] = {c, 1, 0};
         uint32_t covered = MIN_MATCH - 1;
-        const Match* m = cache.matches.data() + cache.first[i];
-        const Match* end = cache.matches.data() + cache.first[i + 1];
-        for (; m < end; m++) {
-            uint32_t top = m->length < n - i ? m->length : n - i;
+        const uint32_t room = n - i;
+        for (const Match *m = matches + first[i], *end = matches + first[i + 1]; m < end; m++) {
+            uint32_t top = m->length < room ? m->length : room;
             if (top <= covered) continue;
             const uint32_t base = here + costs.distance(m->distance);
             for (uint32_t l = covered + 1; l <= top; l++) {
                 uint32_t cl = base + costs.length(l);
-                if (cl < s.cost[i + l]) {
-                    s.cost[i + l] = cl;
-                    s.length[i + l] = uint16_t(l);
-                    s.distance[i + l] = m->distance;
-                }
+                if (cl < node[i + l].cost) node[i + l] = {cl, uint16_t(l), m->distance};
             }
             covered = top;
         }
     }
     items.clear();
     for (uint32_t i = n; i > 0;) {
-        uint32_t l = s.length[i];
+        uint32_t l = node[i].length;
         if (l == 1)
             items.push_back({0, bytes[i - 1]});
         else
-            items.push_back({uint16_t(l), uint16_t(s.distance[i] - 1)});
+            items.push_back({uint16_t(l), uint16_t(node[i].distance - 1)});
         i -= l;
     }
     for (size_t a = 0, b = items.size(); a + 1 < b; a++, b--) {

@@ -2,6 +2,7 @@
 // literal is 9 bits, a length and a distance cost what their prefix codes
 // take.
 #include "encode/bit_output.h"
+#include "encode/chunked_coding.h"
 #include "encode/entry_streams.h"
 #include "encode/lz_parser.h"
 
@@ -66,30 +67,25 @@ void put_item(BitOutput& out, const LzItem& item) {
     out.put(code - ((1u << (DISTANCE_BASE_BITS + k)) - (1u << DISTANCE_BASE_BITS)), DISTANCE_BASE_BITS + k);
 }
 
-}  // namespace
-
-bool encode_method4(EntryStreams& io) {
-    InputWindow window;
+// Contract: see ChunkCoder.
+void encode_method4_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out) {
     MatchFinder finder(REACH, MAX_CHAIN, NICE_LENGTH);
+    // The history before the chunk, as far as a match reaches.
+    for (uint32_t p = start > REACH ? start - REACH : 0; p < start && p + MIN_MATCH <= window.end(); p++)
+        finder.insert(window, p);
     MatchCache cache;
     ParseScratch scratch;
     std::vector<LzItem> items;
     const Method4Costs costs;
-    BitOutput out;
-    uint32_t position = 0;
-    for (;;) {
-        window.fill(io, position, SEGMENT + MAX_MATCH + InputWindow::PADDING);
-        if (position >= window.end()) break;
-        uint32_t stop = window.end() - position > SEGMENT ? position + SEGMENT : window.end();
-        collect_matches(finder, NICE_LENGTH, window, position, stop, cache);
+    for (uint32_t position = start; position < stop;) {
+        uint32_t segment_stop = stop - position > SEGMENT ? position + SEGMENT : stop;
+        collect_matches(finder, NICE_LENGTH, window, position, segment_stop, cache);
         parse_segment(cache, window, costs, scratch, items);
         for (const LzItem& item : items) put_item(out, item);
-        if (out.bytes.size() >= (1 << 16)) {
-            if (!io.write(out.bytes.data(), out.bytes.size())) return false;
-            out.bytes.clear();
-        }
-        position = stop;
+        position = segment_stop;
     }
-    out.align();
-    return io.write(out.bytes.data(), out.bytes.size()) && !io.source.failed() && !io.too_large;
 }
+
+}  // namespace
+
+bool encode_method4(EntryStreams& io) { return encode_in_chunks(io, encode_method4_chunk, coding_threads()); }
