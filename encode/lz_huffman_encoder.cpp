@@ -4,6 +4,7 @@
 // The first segment is parsed twice: the second time under the codes that
 // the first parse would get.
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "encode/chunked_coding.h"
@@ -23,6 +24,11 @@ struct LzHuffmanCosts {
     uint32_t position_cost[POSITION_ALPHABET];  // the symbol and its extra bits
 
     uint32_t literal(uint8_t b) const { return literal_cost[b]; }
+    uint32_t literal_run(const uint8_t* bytes, uint32_t n) const {
+        uint32_t sum = 0;
+        for (uint32_t i = 0; i < n; i++) sum += literal_cost[bytes[i]];
+        return sum;
+    }
     uint32_t length(uint32_t l) const { return length_cost[l]; }
     uint32_t distance(uint32_t d) const { return position_cost[position_symbol(d - 1)]; }
 
@@ -84,6 +90,13 @@ void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t
     bool have_codes = false;
     for (uint32_t position = start; position < stop;) {
         uint32_t segment_stop = stop - position > SEGMENT ? position + SEGMENT : stop;
+        if (getenv("LAZY") && have_codes) {
+            costs.from_codes(codes);
+            parse_lazy(finder, window, position, segment_stop, costs, items);
+            write_blocks(out, items.data(), items.size(), 2, &codes);
+            position = segment_stop;
+            continue;
+        }
         collect_matches(finder, NICE_LENGTH, window, position, segment_stop, cache);
         if (have_codes)
             costs.from_codes(codes);

@@ -89,3 +89,60 @@ void parse_segment(const MatchCache& cache, const InputWindow& window, const Cos
         items[b - 1] = t;
     }
 }
+
+// A faster parse: at each position the match that saves the most bits
+// against literals, unless the next position has one that saves more than
+// a literal costs (then a literal goes first). The positions a match
+// covers are entered into the chains without a search.
+// Contract: start < stop <= window.end(), the finder holds the history
+// before start.
+template <class Costs>
+void parse_lazy(MatchFinder& finder, const InputWindow& window, uint32_t start, uint32_t stop, const Costs& costs,
+                std::vector<LzItem>& items) {
+    const uint32_t searchable = window.end() >= MIN_MATCH ? window.end() - (MIN_MATCH - 1) : 0;
+    Match found[MatchCache::PER_POSITION];
+    // The frontier's best match at p, cut at stop, by bits saved; 0 saved: none.
+    auto best_at = [&](uint32_t p, Match& best) -> int32_t {
+        if (p >= searchable) return 0;
+        if (p + 8 <= window.end()) finder.prefetch(window, p + 1);
+        uint32_t count = finder.find(window, p, found, MatchCache::PER_POSITION);
+        int32_t best_saving = 0;
+        for (uint32_t k = 0; k < count; k++) {
+            uint32_t length = found[k].length < stop - p ? found[k].length : stop - p;
+            if (length < MIN_MATCH) continue;
+            int32_t saving = int32_t(costs.literal_run(window.at(p), length)) - int32_t(costs.length(length) + costs.distance(found[k].distance));
+            if (saving > best_saving) {
+                best_saving = saving;
+                best = {uint16_t(length), found[k].distance};
+            }
+        }
+        return best_saving;
+    };
+    items.clear();
+    const uint8_t* bytes = window.at(start) - start;
+    Match current{0, 0};
+    int32_t saving = best_at(start, current);
+    for (uint32_t p = start; p < stop;) {
+        if (saving <= 0) {
+            items.push_back({0, bytes[p]});
+            p++;
+            if (p < stop) saving = best_at(p, current);
+            continue;
+        }
+        Match next{0, 0};
+        int32_t next_saving = p + 1 < stop ? best_at(p + 1, next) : 0;
+        if (next_saving - int32_t(costs.literal(bytes[p])) > saving) {
+            items.push_back({0, bytes[p]});
+            p++;
+            current = next;
+            saving = next_saving;
+            continue;
+        }
+        items.push_back({current.length, uint16_t(current.distance - 1)});
+        uint32_t end = p + current.length;
+        for (uint32_t q = p + 2; q < end; q++)
+            if (q < searchable) finder.insert(window, q);
+        p = end;
+        if (p < stop) saving = best_at(p, current);
+    }
+}

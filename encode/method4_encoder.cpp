@@ -1,6 +1,8 @@
-// Method 4: the parse by cost is exact here, as the codes are fixed: a
+// Method 4: the codes are fixed, so what a match saves is known exactly: a
 // literal is 9 bits, a length and a distance cost what their prefix codes
-// take.
+// take. The parse is the fast one (the best match at a position, or a
+// literal first when the next position saves more), over short chains:
+// this method is chosen for speed.
 #include "encode/bit_output.h"
 #include "encode/chunked_coding.h"
 #include "encode/entry_streams.h"
@@ -10,7 +12,7 @@ namespace {
 
 constexpr uint32_t REACH = 15872;           // distance codes 0 to 15871
 constexpr uint32_t SEGMENT = 32768;
-constexpr uint32_t MAX_CHAIN = 16;
+constexpr uint32_t MAX_CHAIN = 4;
 constexpr uint32_t NICE_LENGTH = 128;
 constexpr uint32_t LENGTH_PREFIX_MAX = 7;
 constexpr uint32_t DISTANCE_PREFIX_MAX = 4;
@@ -46,6 +48,7 @@ struct Method4Costs {
         }
     }
     uint32_t literal(uint8_t) const { return 9 * COST_SCALE; }
+    uint32_t literal_run(const uint8_t*, uint32_t n) const { return n * 9 * COST_SCALE; }
     uint32_t length(uint32_t l) const { return length_cost[l]; }
     uint32_t distance(uint32_t d) const { return distance_cost[(d - 1) >> 9]; }
 };
@@ -73,14 +76,11 @@ void encode_method4_chunk(const InputWindow& window, uint32_t start, uint32_t st
     // The history before the chunk, as far as a match reaches.
     for (uint32_t p = start > REACH ? start - REACH : 0; p < start && p + MIN_MATCH <= window.end(); p++)
         finder.insert(window, p);
-    MatchCache cache;
-    ParseScratch scratch;
     std::vector<LzItem> items;
     const Method4Costs costs;
     for (uint32_t position = start; position < stop;) {
         uint32_t segment_stop = stop - position > SEGMENT ? position + SEGMENT : stop;
-        collect_matches(finder, NICE_LENGTH, window, position, segment_stop, cache);
-        parse_segment(cache, window, costs, scratch, items);
+        parse_lazy(finder, window, position, segment_stop, costs, items);
         for (const LzItem& item : items) put_item(out, item);
         position = segment_stop;
     }
