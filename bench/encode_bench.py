@@ -39,21 +39,20 @@ def main():
                 'arj': ['arj', 'a', '-y', f'-m{method}', '-e', theirs, src],
                 'ours': [arj_pack, f'-m{method}', ours, src],
             }
+            outputs = {'arj': theirs, 'ours': ours}
             walls = {tool: [] for tool in commands}
             cpus = {tool: [] for tool in commands}
             for _ in range(reps):
                 for tool, command in commands.items():
-                    for path in (ours, theirs):
-                        if os.path.exists(path):
-                            os.remove(path)
+                    if os.path.exists(outputs[tool]):
+                        os.remove(outputs[tool])
                     wall, cpu = timed(command)
                     walls[tool].append(wall)
                     cpus[tool].append(cpu)
             peaks = {}
             for tool, command in commands.items():
-                for path in (ours, theirs):
-                    if os.path.exists(path):
-                        os.remove(path)
+                if os.path.exists(outputs[tool]):
+                    os.remove(outputs[tool])
                 peaks[tool] = peak_kb(command)
             out = os.path.join(work, 'out-check')
             shutil.rmtree(out, ignore_errors=True)

@@ -10,6 +10,7 @@ namespace {
 
 // Appends `from`'s bits to `to`.
 void append_bits(BitOutput& to, const BitOutput& from) {
+    to.settle();
     if (to.pending_bits == 0) {
         to.bytes.insert(to.bytes.end(), from.bytes.begin(), from.bytes.end());
     } else {

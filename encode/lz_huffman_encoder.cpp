@@ -4,7 +4,6 @@
 // The first segment is parsed twice: the second time under the codes that
 // the first parse would get.
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 #include "encode/chunked_coding.h"
@@ -15,7 +14,8 @@
 namespace {
 
 constexpr uint32_t SEGMENT = 32768;      // positions parsed at once
-constexpr uint32_t MAX_CHAIN = 12;
+constexpr uint32_t RING_BITS = 15;       // chain links above the reach
+constexpr uint32_t MAX_CHAIN = 8;
 constexpr uint32_t NICE_LENGTH = 128;
 
 struct LzHuffmanCosts {
@@ -78,7 +78,7 @@ void write_blocks(BitOutput& out, const LzItem* items, size_t count, int depth, 
 
 // Contract: see ChunkCoder.
 void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out) {
-    MatchFinder finder(WINDOW_REACH, MAX_CHAIN, NICE_LENGTH);
+    MatchFinder<RING_BITS> finder(WINDOW_REACH, MAX_CHAIN, NICE_LENGTH);
     // The history before the chunk, as far as a match reaches.
     for (uint32_t p = start > WINDOW_REACH ? start - WINDOW_REACH : 0; p < start && p + MIN_MATCH <= window.end(); p++)
         finder.insert(window, p);
@@ -90,13 +90,6 @@ void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t
     bool have_codes = false;
     for (uint32_t position = start; position < stop;) {
         uint32_t segment_stop = stop - position > SEGMENT ? position + SEGMENT : stop;
-        if (getenv("LAZY") && have_codes) {
-            costs.from_codes(codes);
-            parse_lazy(finder, window, position, segment_stop, costs, items);
-            write_blocks(out, items.data(), items.size(), 2, &codes);
-            position = segment_stop;
-            continue;
-        }
         collect_matches(finder, NICE_LENGTH, window, position, segment_stop, cache);
         if (have_codes)
             costs.from_codes(codes);

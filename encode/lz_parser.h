@@ -5,6 +5,7 @@
 // Costs are in sixteenths of a bit.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -27,16 +28,56 @@ struct MatchCache {
 // more is taken as it is: the positions it covers are entered into the
 // chains without a search and get only its own continuation.
 // Contract: stop <= window.end(), window holds the history behind start.
-void collect_matches(MatchFinder& finder, uint32_t nice_length, const InputWindow& window, uint32_t start,
-                     uint32_t stop, MatchCache& cache);
+template <uint32_t RING_BITS>
+void collect_matches(MatchFinder<RING_BITS>& finder, uint32_t nice_length, const InputWindow& window, uint32_t start,
+                     uint32_t stop, MatchCache& cache) {
+    cache.start = start;
+    cache.stop = stop;
+    cache.first.resize(stop - start + 1);
+    // Room for every position's longest frontier; `used` counts what holds matches.
+    cache.matches.resize(size_t(stop - start) * 2 + MatchCache::PER_POSITION);
+    size_t used = 0;
+    const uint32_t searchable = window.end() >= MIN_MATCH ? window.end() - (MIN_MATCH - 1) : 0;
+    uint32_t p = start;
+    while (p < stop) {
+        cache.first[p - start] = uint32_t(used);
+        if (used + MatchCache::PER_POSITION > cache.matches.size()) cache.matches.resize(cache.matches.size() * 2);
+        if (p >= searchable) {
+            p++;
+            continue;
+        }
+        finder.prefetch(window, p + 4);
+        Match* found = cache.matches.data() + used;
+        uint32_t count = finder.find(window, p, found, MatchCache::PER_POSITION);
+        used += count;
+        p++;
+        if (count == 0 || found[count - 1].length < nice_length) continue;
+        // A long match: the positions it covers follow it without a search.
+        Match taken = found[count - 1];
+        uint32_t covered_end = p - 1 + taken.length;
+        if (covered_end > stop) covered_end = stop;
+        for (; p < covered_end; p++) {
+            cache.first[p - start] = uint32_t(used);
+            if (p < searchable) finder.insert(window, p);
+            uint32_t rest = covered_end - p;
+            if (rest >= MIN_MATCH) {
+                if (used == cache.matches.size()) cache.matches.resize(cache.matches.size() * 2);
+                cache.matches[used++] = {uint16_t(rest), taken.distance};
+            }
+        }
+    }
+    cache.first[stop - start] = uint32_t(used);
+}
 
 // Per position of a segment: the cheapest cost to reach it and the step
-// that does, 1 for a literal or a match's length and distance.
-struct ParseNode {
-    uint32_t cost;
-    uint16_t length;
-    uint16_t distance;
-};
+// that does (1 for a literal, else a match's length and distance), packed
+// as cost << 32 | length << 16 | distance, so that the cheaper of two is
+// their minimum, which compiles without a branch.
+using ParseNode = uint64_t;
+
+inline ParseNode parse_node(uint32_t cost, uint32_t length, uint32_t distance) {
+    return uint64_t(cost) << 32 | length << 16 | distance;
+}
 
 struct ParseScratch {
     std::vector<ParseNode> nodes;
@@ -49,38 +90,35 @@ template <class Costs>
 void parse_segment(const MatchCache& cache, const InputWindow& window, const Costs& costs, ParseScratch& s,
                    std::vector<LzItem>& items) {
     const uint32_t n = cache.stop - cache.start;
-    s.nodes.assign(n + 1, ParseNode{UINT32_MAX, 0, 0});
+    s.nodes.assign(n + 1, ~uint64_t(0));
     ParseNode* __restrict node = s.nodes.data();
-    node[0].cost = 0;
+    node[0] = 0;
     const uint8_t* bytes = window.at(cache.start);
     const uint32_t* first = cache.first.data();
     const Match* matches = cache.matches.data();
-    // Entry contract: node[i].cost is final when position i is reached, as
-    // every step goes forward; lengths written are at most n - i.
+    // Entry contract: node[i] is final when position i is reached, as every
+    // step goes forward; lengths written are at most n - i.
     for (uint32_t i = 0; i < n; i++) {
-        const uint32_t here = node[i].cost;
-        uint32_t c = here + costs.literal(bytes[i]);
-        if (c < node[i + 1].cost) node[i + 1] = {c, 1, 0};
+        const uint32_t here = uint32_t(node[i] >> 32);
+        node[i + 1] = std::min(node[i + 1], parse_node(here + costs.literal(bytes[i]), 1, 0));
         uint32_t covered = MIN_MATCH - 1;
         const uint32_t room = n - i;
         for (const Match *m = matches + first[i], *end = matches + first[i + 1]; m < end; m++) {
             uint32_t top = m->length < room ? m->length : room;
             if (top <= covered) continue;
             const uint32_t base = here + costs.distance(m->distance);
-            for (uint32_t l = covered + 1; l <= top; l++) {
-                uint32_t cl = base + costs.length(l);
-                if (cl < node[i + l].cost) node[i + l] = {cl, uint16_t(l), m->distance};
-            }
+            for (uint32_t l = covered + 1; l <= top; l++)
+                node[i + l] = std::min(node[i + l], parse_node(base + costs.length(l), l, m->distance));
             covered = top;
         }
     }
     items.clear();
     for (uint32_t i = n; i > 0;) {
-        uint32_t l = node[i].length;
+        uint32_t l = uint32_t(node[i] >> 16) & 0xFFFF;
         if (l == 1)
             items.push_back({0, bytes[i - 1]});
         else
-            items.push_back({uint16_t(l), uint16_t(node[i].distance - 1)});
+            items.push_back({uint16_t(l), uint16_t((node[i] & 0xFFFF) - 1)});
         i -= l;
     }
     for (size_t a = 0, b = items.size(); a + 1 < b; a++, b--) {
@@ -96,8 +134,8 @@ void parse_segment(const MatchCache& cache, const InputWindow& window, const Cos
 // covers are entered into the chains without a search.
 // Contract: start < stop <= window.end(), the finder holds the history
 // before start.
-template <class Costs>
-void parse_lazy(MatchFinder& finder, const InputWindow& window, uint32_t start, uint32_t stop, const Costs& costs,
+template <uint32_t RING_BITS, class Costs>
+void parse_lazy(MatchFinder<RING_BITS>& finder, const InputWindow& window, uint32_t start, uint32_t stop, const Costs& costs,
                 std::vector<LzItem>& items) {
     const uint32_t searchable = window.end() >= MIN_MATCH ? window.end() - (MIN_MATCH - 1) : 0;
     Match found[MatchCache::PER_POSITION];

@@ -12,7 +12,8 @@ namespace {
 
 constexpr uint32_t REACH = 15872;           // distance codes 0 to 15871
 constexpr uint32_t SEGMENT = 32768;
-constexpr uint32_t MAX_CHAIN = 4;
+constexpr uint32_t RING_BITS = 14;          // chain links above the reach
+constexpr uint32_t MAX_CHAIN = 2;
 constexpr uint32_t NICE_LENGTH = 128;
 constexpr uint32_t LENGTH_PREFIX_MAX = 7;
 constexpr uint32_t DISTANCE_PREFIX_MAX = 4;
@@ -72,7 +73,7 @@ void put_item(BitOutput& out, const LzItem& item) {
 
 // Contract: see ChunkCoder.
 void encode_method4_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out) {
-    MatchFinder finder(REACH, MAX_CHAIN, NICE_LENGTH);
+    MatchFinder<RING_BITS> finder(REACH, MAX_CHAIN, NICE_LENGTH);
     // The history before the chunk, as far as a match reaches.
     for (uint32_t p = start > REACH ? start - REACH : 0; p < start && p + MIN_MATCH <= window.end(); p++)
         finder.insert(window, p);
