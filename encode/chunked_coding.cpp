@@ -1,5 +1,6 @@
 #include "encode/chunked_coding.h"
 
+#include <atomic>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -7,6 +8,10 @@
 #include "encode/lz_item.h"
 
 namespace {
+
+// Chunks read and coded per round: several per thread, taken in turn, so
+// that a slow chunk (noise, say) holds up no thread for long.
+constexpr unsigned CHUNKS_PER_THREAD = 4;
 
 // Appends `from`'s bits to `to`.
 void append_bits(BitOutput& to, const BitOutput& from) {
@@ -28,9 +33,10 @@ void append_bits(BitOutput& to, const BitOutput& from) {
 }
 
 struct ChunkJob {
-    InputWindow window;
-    uint32_t start = 0;
+    uint32_t start = 0;  // stream positions coded
     uint32_t stop = 0;
+    uint32_t from = 0;   // stream positions the coder sees: history before, lookahead after
+    uint32_t to = 0;
     BitOutput out;
 };
 
@@ -43,13 +49,14 @@ unsigned coding_threads() {
 
 bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads) {
     if (threads == 0) threads = 1;
+    const unsigned per_round = threads * CHUNKS_PER_THREAD;
     // data holds stream bytes [data_base, data_end): the history before
-    // `position` and the chunks read ahead.
-    const size_t round_bytes = size_t(threads) * CHUNK_SIZE;
-    std::vector<uint8_t> data(InputWindow::HISTORY + round_bytes + MAX_MATCH);
+    // `position` and the chunks read ahead, then PADDING bytes of slack.
+    std::vector<uint8_t> data(InputWindow::HISTORY + size_t(per_round) * CHUNK_SIZE + MAX_MATCH + InputWindow::PADDING);
+    const size_t capacity = data.size() - InputWindow::PADDING;
     uint32_t data_base = 0, data_end = 0, position = 0;
     bool ended = false;
-    std::vector<ChunkJob> jobs(threads);
+    std::vector<ChunkJob> jobs(per_round);
     BitOutput out;
     for (;;) {
         // Slide: keep HISTORY bytes before position, then read ahead.
@@ -58,34 +65,41 @@ bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads) {
         data_base = keep;
         size_t have = data_end - data_base;
         if (!ended) {
-            size_t got = io.read(data.data() + have, data.size() - have);
-            if (got < data.size() - have) ended = true;
+            size_t got = io.read(data.data() + have, capacity - have);
+            if (got < capacity - have) ended = true;
             data_end += uint32_t(got);
         }
         if (position >= data_end) break;
 
-        unsigned used = 0;
-        for (; used < threads; used++) {
-            uint32_t start = position + uint32_t(used) * CHUNK_SIZE;
+        // The round's chunks. Before the end a chunk needs MAX_MATCH bytes
+        // after it; the first always has them, as the buffer was filled.
+        unsigned count = 0;
+        for (; count < per_round; count++) {
+            uint32_t start = position + uint32_t(count) * CHUNK_SIZE;
             if (start >= data_end) break;
-            // Without the end, a chunk needs MAX_MATCH bytes after it.
             uint32_t room = data_end - start;
             if (!ended && room < CHUNK_SIZE + MAX_MATCH) break;
-            ChunkJob& job = jobs[used];
+            ChunkJob& job = jobs[count];
             job.start = start;
             job.stop = room > CHUNK_SIZE ? start + CHUNK_SIZE : data_end;
-            uint32_t from = start - data_base > InputWindow::HISTORY ? start - InputWindow::HISTORY : data_base;
-            uint32_t to = data_end - job.stop > MAX_MATCH ? job.stop + MAX_MATCH : data_end;
-            job.window.assign(data.data() + (from - data_base), to - from, from);
+            job.from = start - data_base > InputWindow::HISTORY ? start - InputWindow::HISTORY : data_base;
+            job.to = data_end - job.stop > MAX_MATCH ? job.stop + MAX_MATCH : data_end;
             job.out = BitOutput();
         }
+        std::atomic<unsigned> next{0};
+        auto work = [&] {
+            for (unsigned j; (j = next.fetch_add(1)) < count;) {
+                ChunkJob& job = jobs[j];
+                InputWindow window(data.data() + (job.from - data_base), job.to - job.from, job.from);
+                coder(window, job.start, job.stop, job.out);
+            }
+        };
         std::vector<std::thread> workers;
-        for (unsigned j = 1; j < used; j++)
-            workers.emplace_back([&jobs, coder, j] { coder(jobs[j].window, jobs[j].start, jobs[j].stop, jobs[j].out); });
-        coder(jobs[0].window, jobs[0].start, jobs[0].stop, jobs[0].out);
+        for (unsigned t = 1; t < threads && t < count; t++) workers.emplace_back(work);
+        work();
         for (std::thread& w : workers) w.join();
-        for (unsigned j = 0; j < used; j++) append_bits(out, jobs[j].out);
-        position = jobs[used - 1].stop;
+        for (unsigned j = 0; j < count; j++) append_bits(out, jobs[j].out);
+        position = jobs[count - 1].stop;
         if (!io.write(out.bytes.data(), out.bytes.size())) return false;
         out.bytes.clear();
     }
