@@ -23,5 +23,9 @@ using ChunkCoder = void (*)(const InputWindow& window, uint32_t start, uint32_t 
 // other, the last byte padded with zero bits.
 bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads);
 
+// The chunk coders of methods 1 and 4.
+void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out);
+void encode_method4_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out);
+
 // The number of threads the coders use: the processors available, at most 4.
 unsigned coding_threads();

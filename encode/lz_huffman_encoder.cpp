@@ -76,7 +76,8 @@ void write_blocks(BitOutput& out, const LzItem* items, size_t count, int depth, 
     write_block(out, items, count, codes);
 }
 
-// Contract: see ChunkCoder.
+}  // namespace
+
 void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out) {
     MatchFinder<RING_BITS> finder(WINDOW_REACH, MAX_CHAIN, NICE_LENGTH);
     // The history before the chunk, as far as a match reaches.
@@ -107,6 +108,5 @@ void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t
     }
 }
 
-}  // namespace
 
 bool encode_lz_huffman(EntryStreams& io) { return encode_in_chunks(io, encode_lz_huffman_chunk, coding_threads()); }

@@ -129,14 +129,15 @@ void parse_segment(const MatchCache& cache, const InputWindow& window, const Cos
 }
 
 // A faster parse: at each position the match that saves the most bits
-// against literals, unless the next position has one that saves more than
-// a literal costs (then a literal goes first). The positions a match
-// covers are entered into the chains without a search.
+// against literals, unless the match is shorter than `lazy_below` and the
+// next position has one that saves more than a literal costs (then a
+// literal goes first). The positions a match covers are entered into the
+// chains without a search.
 // Contract: start < stop <= window.end(), the finder holds the history
 // before start.
 template <uint32_t RING_BITS, class Costs>
 void parse_lazy(MatchFinder<RING_BITS>& finder, const InputWindow& window, uint32_t start, uint32_t stop, const Costs& costs,
-                std::vector<LzItem>& items) {
+                uint32_t lazy_below, std::vector<LzItem>& items) {
     const uint32_t searchable = window.end() >= MIN_MATCH ? window.end() - (MIN_MATCH - 1) : 0;
     Match found[MatchCache::PER_POSITION];
     // The frontier's best match at p, cut at stop, by bits saved; 0 saved: none.
@@ -168,7 +169,8 @@ void parse_lazy(MatchFinder<RING_BITS>& finder, const InputWindow& window, uint3
             continue;
         }
         Match next{0, 0};
-        int32_t next_saving = p + 1 < stop ? best_at(p + 1, next) : 0;
+        const bool look = current.length < lazy_below;
+        int32_t next_saving = p + 1 < stop && look ? best_at(p + 1, next) : 0;
         if (next_saving - int32_t(costs.literal(bytes[p])) > saving) {
             items.push_back({0, bytes[p]});
             p++;
@@ -178,7 +180,7 @@ void parse_lazy(MatchFinder<RING_BITS>& finder, const InputWindow& window, uint3
         }
         items.push_back({current.length, uint16_t(current.distance - 1)});
         uint32_t end = p + current.length;
-        for (uint32_t q = p + 2; q < end; q++)
+        for (uint32_t q = look ? p + 2 : p + 1; q < end; q++)
             if (q < searchable) finder.insert(window, q);
         p = end;
         if (p < stop) saving = best_at(p, current);

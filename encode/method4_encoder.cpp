@@ -15,6 +15,7 @@ constexpr uint32_t SEGMENT = 32768;
 constexpr uint32_t RING_BITS = 14;          // chain links above the reach
 constexpr uint32_t MAX_CHAIN = 2;
 constexpr uint32_t NICE_LENGTH = 128;
+constexpr uint32_t LAZY_BELOW = 8;       // a match this long is taken without looking one byte further
 constexpr uint32_t LENGTH_PREFIX_MAX = 7;
 constexpr uint32_t DISTANCE_PREFIX_MAX = 4;
 constexpr uint32_t DISTANCE_BASE_BITS = 9;
@@ -71,7 +72,8 @@ void put_item(BitOutput& out, const LzItem& item) {
     out.put(code - ((1u << (DISTANCE_BASE_BITS + k)) - (1u << DISTANCE_BASE_BITS)), DISTANCE_BASE_BITS + k);
 }
 
-// Contract: see ChunkCoder.
+}  // namespace
+
 void encode_method4_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out) {
     MatchFinder<RING_BITS> finder(REACH, MAX_CHAIN, NICE_LENGTH);
     // The history before the chunk, as far as a match reaches.
@@ -81,12 +83,11 @@ void encode_method4_chunk(const InputWindow& window, uint32_t start, uint32_t st
     const Method4Costs costs;
     for (uint32_t position = start; position < stop;) {
         uint32_t segment_stop = stop - position > SEGMENT ? position + SEGMENT : stop;
-        parse_lazy(finder, window, position, segment_stop, costs, items);
+        parse_lazy(finder, window, position, segment_stop, costs, LAZY_BELOW, items);
         for (const LzItem& item : items) put_item(out, item);
         position = segment_stop;
     }
 }
 
-}  // namespace
 
 bool encode_method4(EntryStreams& io) { return encode_in_chunks(io, encode_method4_chunk, coding_threads()); }

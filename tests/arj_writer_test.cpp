@@ -6,6 +6,7 @@
 #include "archive/entry_extraction.h"
 #include "archive/header_reader.h"
 #include "archive/layout.h"
+#include "encode/chunked_coding.h"
 #include "encode/memory_coding.h"
 #include "tests/support/corpus.h"
 #include "tests/support/decoder_run.h"
@@ -224,6 +225,25 @@ TEST_F(ArjWriterTest, RoundTripsThroughTheDecoders) {
             EXPECT_EQ(run.position, int64_t(c.data.size()));
             EXPECT_TRUE(run.messages.empty());
         }
+    }
+}
+
+// The chunks are coded on their own and joined at any bit; the result must
+// not depend on how many threads coded them.
+TEST_F(ArjWriterTest, ChunksJoinTheSameOnAnyNumberOfThreads) {
+    Bytes data = text_bytes(CHUNK_SIZE * 5 / 2, 21), noise = random_bytes(CHUNK_SIZE, 22);
+    data.insert(data.begin() + CHUNK_SIZE - 100, noise.begin(), noise.end());
+    for (uint8_t method : {1, 4}) {
+        std::vector<Bytes> coded;
+        for (unsigned threads : {1u, 3u}) {
+            MemorySource source(data.data(), data.size());
+            MemorySink sink;
+            EntryStreams io(source, sink, nullptr);
+            ASSERT_TRUE(encode_in_chunks(io, method == 1 ? encode_lz_huffman_chunk : encode_method4_chunk, threads));
+            coded.push_back(sink.bytes);
+        }
+        EXPECT_TRUE(coded[0] == coded[1]) << "method " << int(method);
+        EXPECT_TRUE(coded[0] == compress_bytes(method, data.data(), data.size()));
     }
 }
 
