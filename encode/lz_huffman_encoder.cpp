@@ -1,8 +1,8 @@
-// Method 1: segments of the input parsed by cost, each written as one or
-// more blocks. The cost model of a segment comes from the codes the blocks
-// before it chose; the first segment starts from its own byte statistics.
-// The first segment is parsed twice: the second time under the codes that
-// the first parse would get.
+// Method 1: each chunk cut into segments that are parsed by cost and
+// written as one or more blocks. The cost model of a segment comes from
+// the codes the blocks before it chose; a chunk's first segment starts
+// from its own byte statistics and is parsed twice, the second time under
+// the codes that the first parse would get.
 #include <cmath>
 #include <cstring>
 
@@ -24,11 +24,6 @@ struct LzHuffmanCosts {
     uint32_t position_cost[POSITION_ALPHABET];  // the symbol and its extra bits
 
     uint32_t literal(uint8_t b) const { return literal_cost[b]; }
-    uint32_t literal_run(const uint8_t* bytes, uint32_t n) const {
-        uint32_t sum = 0;
-        for (uint32_t i = 0; i < n; i++) sum += literal_cost[bytes[i]];
-        return sum;
-    }
     uint32_t length(uint32_t l) const { return length_cost[l]; }
     uint32_t distance(uint32_t d) const { return position_cost[position_symbol(d - 1)]; }
 
@@ -107,6 +102,5 @@ void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t
         position = segment_stop;
     }
 }
-
 
 bool encode_lz_huffman(EntryStreams& io) { return encode_in_chunks(io, encode_lz_huffman_chunk, coding_threads()); }

@@ -89,5 +89,4 @@ void encode_method4_chunk(const InputWindow& window, uint32_t start, uint32_t st
     }
 }
 
-
 bool encode_method4(EntryStreams& io) { return encode_in_chunks(io, encode_method4_chunk, coding_threads()); }
