@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -51,9 +52,11 @@ bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads) {
     if (threads == 0) threads = 1;
     const unsigned per_round = threads * CHUNKS_PER_THREAD;
     // data holds stream bytes [data_base, data_end): the history before
-    // `position` and the chunks read ahead, then PADDING bytes of slack.
-    std::vector<uint8_t> data(InputWindow::HISTORY + size_t(per_round) * CHUNK_SIZE + MAX_MATCH + InputWindow::PADDING);
-    const size_t capacity = data.size() - InputWindow::PADDING;
+    // `position` and the chunks read ahead, then PADDING zero bytes. It is
+    // not cleared: a small entry touches only the pages it fills.
+    const size_t capacity = InputWindow::HISTORY + size_t(per_round) * CHUNK_SIZE + MAX_MATCH;
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[capacity + InputWindow::PADDING]);
+    uint8_t* const data = buffer.get();
     uint32_t data_base = 0, data_end = 0, position = 0;
     bool ended = false;
     std::vector<ChunkJob> jobs(per_round);
@@ -61,13 +64,14 @@ bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads) {
     for (;;) {
         // Slide: keep HISTORY bytes before position, then read ahead.
         uint32_t keep = position - data_base > InputWindow::HISTORY ? position - InputWindow::HISTORY : data_base;
-        memmove(data.data(), data.data() + (keep - data_base), data_end - keep);
+        memmove(data, data + (keep - data_base), data_end - keep);
         data_base = keep;
         size_t have = data_end - data_base;
         if (!ended) {
-            size_t got = io.read(data.data() + have, capacity - have);
+            size_t got = io.read(data + have, capacity - have);
             if (got < capacity - have) ended = true;
             data_end += uint32_t(got);
+            memset(data + (data_end - data_base), 0, InputWindow::PADDING);
         }
         if (position >= data_end) break;
 
@@ -90,7 +94,7 @@ bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads) {
         auto work = [&] {
             for (unsigned j; (j = next.fetch_add(1)) < count;) {
                 ChunkJob& job = jobs[j];
-                InputWindow window(data.data() + (job.from - data_base), job.to - job.from, job.from);
+                InputWindow window(data + (job.from - data_base), job.to - job.from, job.from);
                 coder(window, job.start, job.stop, job.out);
             }
         };

@@ -132,12 +132,12 @@ void parse_segment(const MatchCache& cache, const InputWindow& window, const Cos
 // against literals, unless the match is shorter than `lazy_below` and the
 // next position has one that saves more than a literal costs (then a
 // literal goes first). The positions a match covers are entered into the
-// chains without a search.
+// chains without a search. Each item goes to emit(LzItem) as it is chosen.
 // Contract: start < stop <= window.end(), the finder holds the history
 // before start.
-template <uint32_t RING_BITS, class Costs>
+template <uint32_t RING_BITS, class Costs, class Emit>
 void parse_lazy(MatchFinder<RING_BITS>& finder, const InputWindow& window, uint32_t start, uint32_t stop, const Costs& costs,
-                uint32_t lazy_below, std::vector<LzItem>& items) {
+                uint32_t lazy_below, Emit&& emit) {
     const uint32_t searchable = window.end() >= MIN_MATCH ? window.end() - (MIN_MATCH - 1) : 0;
     Match found[MatchCache::PER_POSITION];
     // The frontier's best match at p, cut at stop, by bits saved; 0 saved: none.
@@ -157,13 +157,11 @@ void parse_lazy(MatchFinder<RING_BITS>& finder, const InputWindow& window, uint3
         }
         return best_saving;
     };
-    items.clear();
-    const uint8_t* bytes = window.at(start) - start;
     Match current{0, 0};
     int32_t saving = best_at(start, current);
     for (uint32_t p = start; p < stop;) {
         if (saving <= 0) {
-            items.push_back({0, bytes[p]});
+            emit(LzItem{0, *window.at(p)});
             p++;
             if (p < stop) saving = best_at(p, current);
             continue;
@@ -171,14 +169,14 @@ void parse_lazy(MatchFinder<RING_BITS>& finder, const InputWindow& window, uint3
         Match next{0, 0};
         const bool look = current.length < lazy_below;
         int32_t next_saving = p + 1 < stop && look ? best_at(p + 1, next) : 0;
-        if (next_saving - int32_t(costs.literal(bytes[p])) > saving) {
-            items.push_back({0, bytes[p]});
+        if (next_saving - int32_t(costs.literal(*window.at(p))) > saving) {
+            emit(LzItem{0, *window.at(p)});
             p++;
             current = next;
             saving = next_saving;
             continue;
         }
-        items.push_back({current.length, uint16_t(current.distance - 1)});
+        emit(LzItem{current.length, uint16_t(current.distance - 1)});
         uint32_t end = p + current.length;
         for (uint32_t q = look ? p + 2 : p + 1; q < end; q++)
             if (q < searchable) finder.insert(window, q);

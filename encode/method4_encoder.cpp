@@ -11,7 +11,6 @@
 namespace {
 
 constexpr uint32_t REACH = 15872;           // distance codes 0 to 15871
-constexpr uint32_t SEGMENT = 32768;
 constexpr uint32_t RING_BITS = 14;          // chain links above the reach
 constexpr uint32_t MAX_CHAIN = 2;
 constexpr uint32_t NICE_LENGTH = 128;
@@ -35,17 +34,27 @@ uint32_t distance_prefix(uint32_t code) {
     return k;
 }
 
-struct Method4Costs {
-    uint32_t length_cost[MAX_MATCH + 1];
-    uint32_t distance_cost[REACH / 512];  // by (distance - 1) / 512: the classes change at multiples of 512
+// Every length and distance class as its bits: prefix and extra bits
+// together, at most 14 bits for a length and 17 for a distance.
+struct Method4Codes {
+    uint32_t length_cost[MAX_MATCH + 1];   // per length: its bits in COST_SCALE units
+    uint16_t length_bits[MAX_MATCH + 1];   // per length: prefix and extra bits
+    uint8_t length_width[MAX_MATCH + 1];   // per length: how many
+    uint32_t distance_cost[REACH / 512];   // by (distance - 1) / 512, as the classes change at multiples of 512
+    uint8_t distance_class[REACH / 512];   // the same: the prefix's count of ones
 
-    Method4Costs() {
+    Method4Codes() {
         for (uint32_t l = MIN_MATCH; l <= MAX_MATCH; l++) {
-            uint32_t k = length_prefix(l - 2);
-            length_cost[l] = (k + (k < LENGTH_PREFIX_MAX ? 1 : 0) + k) * COST_SCALE;
+            uint32_t code = l - 2, k = length_prefix(code);
+            uint32_t prefix_width = k + (k < LENGTH_PREFIX_MAX ? 1 : 0);
+            uint32_t prefix = ((1u << k) - 1) << (prefix_width - k);
+            length_bits[l] = uint16_t(prefix << k | (code - ((1u << k) - 1)));
+            length_width[l] = uint8_t(prefix_width + k);
+            length_cost[l] = length_width[l] * COST_SCALE;
         }
         for (uint32_t i = 0; i < REACH / 512; i++) {
             uint32_t k = distance_prefix(i * 512);
+            distance_class[i] = uint8_t(k);
             distance_cost[i] = (k + (k < DISTANCE_PREFIX_MAX ? 1 : 0) + DISTANCE_BASE_BITS + k) * COST_SCALE;
         }
     }
@@ -53,24 +62,23 @@ struct Method4Costs {
     uint32_t literal_run(const uint8_t*, uint32_t n) const { return n * 9 * COST_SCALE; }
     uint32_t length(uint32_t l) const { return length_cost[l]; }
     uint32_t distance(uint32_t d) const { return distance_cost[(d - 1) >> 9]; }
+
+    void put(BitOutput& out, const LzItem& item) const {
+        if (!item.length) {
+            out.put(item.value, 9);
+            return;
+        }
+        out.put(length_bits[item.length], length_width[item.length]);
+        uint32_t code = item.value, k = distance_class[code >> 9];
+        uint32_t prefix_width = k + (k < DISTANCE_PREFIX_MAX ? 1 : 0);
+        uint32_t prefix = ((1u << k) - 1) << (prefix_width - k);
+        uint32_t extra_width = DISTANCE_BASE_BITS + k;
+        uint32_t extra = code - ((1u << extra_width) - (1u << DISTANCE_BASE_BITS));
+        out.put(prefix << extra_width | extra, prefix_width + extra_width);
+    }
 };
 
-void put_item(BitOutput& out, const LzItem& item) {
-    if (!item.length) {
-        out.put(item.value, 9);
-        return;
-    }
-    uint32_t code = item.length - 2u;
-    uint32_t k = length_prefix(code);
-    out.ones(k);
-    if (k < LENGTH_PREFIX_MAX) out.put(0, 1);
-    out.put(code - ((1u << k) - 1), k);
-    code = item.value;
-    k = distance_prefix(code);
-    out.ones(k);
-    if (k < DISTANCE_PREFIX_MAX) out.put(0, 1);
-    out.put(code - ((1u << (DISTANCE_BASE_BITS + k)) - (1u << DISTANCE_BASE_BITS)), DISTANCE_BASE_BITS + k);
-}
+const Method4Codes codes;
 
 }  // namespace
 
@@ -79,14 +87,7 @@ void encode_method4_chunk(const InputWindow& window, uint32_t start, uint32_t st
     // The history before the chunk, as far as a match reaches.
     for (uint32_t p = start > REACH ? start - REACH : 0; p < start && p + MIN_MATCH <= window.end(); p++)
         finder.insert(window, p);
-    std::vector<LzItem> items;
-    const Method4Costs costs;
-    for (uint32_t position = start; position < stop;) {
-        uint32_t segment_stop = stop - position > SEGMENT ? position + SEGMENT : stop;
-        parse_lazy(finder, window, position, segment_stop, costs, LAZY_BELOW, items);
-        for (const LzItem& item : items) put_item(out, item);
-        position = segment_stop;
-    }
+    parse_lazy(finder, window, start, stop, codes, LAZY_BELOW, [&out](const LzItem& item) { codes.put(out, item); });
 }
 
 bool encode_method4(EntryStreams& io) { return encode_in_chunks(io, encode_method4_chunk, coding_threads()); }
