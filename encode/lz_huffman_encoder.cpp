@@ -56,8 +56,8 @@ struct LzHuffmanCosts {
     }
 };
 
-// Writes the segment's items as blocks: a block is halved while the halves
-// cost less than the whole.
+// Writes the segment's items as blocks: a block is halved (`depth` times at
+// most) while the halves cost less than the whole.
 void write_blocks(BitOutput& out, const LzItem* items, size_t count, int depth, BlockCodes* codes) {
     if (count > MAX_BLOCK_ITEMS || (depth > 0 && count >= 2048)) {
         size_t half = count / 2;
@@ -97,7 +97,7 @@ void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t
             costs.from_codes(codes);
             parse_segment(cache, window, costs, scratch, items);
         }
-        write_blocks(out, items.data(), items.size(), 2, &codes);
+        write_blocks(out, items.data(), items.size(), 1, &codes);
         have_codes = true;
         position = segment_stop;
     }

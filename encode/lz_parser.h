@@ -26,7 +26,8 @@ struct MatchCache {
 
 // Finds the matches of positions [start, stop). A match of nice length or
 // more is taken as it is: the positions it covers are entered into the
-// chains without a search and get only its own continuation.
+// chains without a search and get no matches, so the parse may cut the
+// long match short but starts nothing inside it.
 // Contract: stop <= window.end(), window holds the history behind start.
 template <uint32_t RING_BITS>
 void collect_matches(MatchFinder<RING_BITS>& finder, uint32_t nice_length, const InputWindow& window, uint32_t start,
@@ -59,11 +60,6 @@ void collect_matches(MatchFinder<RING_BITS>& finder, uint32_t nice_length, const
         for (; p < covered_end; p++) {
             cache.first[p - start] = uint32_t(used);
             if (p < searchable) finder.insert(window, p);
-            uint32_t rest = covered_end - p;
-            if (rest >= MIN_MATCH) {
-                if (used == cache.matches.size()) cache.matches.resize(cache.matches.size() * 2);
-                cache.matches[used++] = {uint16_t(rest), taken.distance};
-            }
         }
     }
     cache.first[stop - start] = uint32_t(used);
@@ -80,7 +76,8 @@ inline ParseNode parse_node(uint32_t cost, uint32_t length, uint32_t distance) {
 }
 
 struct ParseScratch {
-    std::vector<ParseNode> nodes;
+    std::vector<ParseNode> nodes;               // per position of the segment, and one for its end
+    ParseNode length_steps[MAX_MATCH + 1];      // per match length: its cost and the length, as a node
 };
 
 // The cheapest parse of the cache's segment under `costs`, which provides
@@ -90,15 +87,23 @@ template <class Costs>
 void parse_segment(const MatchCache& cache, const InputWindow& window, const Costs& costs, ParseScratch& s,
                    std::vector<LzItem>& items) {
     const uint32_t n = cache.stop - cache.start;
-    s.nodes.assign(n + 1, ~uint64_t(0));
+    s.nodes.resize(n + 1);
     ParseNode* __restrict node = s.nodes.data();
+    // Nodes are cleared just ahead of the steps that can reach them.
+    const uint32_t cleared = n < MAX_MATCH ? n : MAX_MATCH;
+    for (uint32_t j = 1; j <= cleared; j++) node[j] = ~uint64_t(0);
     node[0] = 0;
+    // Each length's cost and the length itself, placed as in a node.
+    for (uint32_t l = MIN_MATCH; l <= MAX_MATCH; l++) s.length_steps[l] = parse_node(costs.length(l), l, 0);
+    const ParseNode* length_steps = s.length_steps;
     const uint8_t* bytes = window.at(cache.start);
     const uint32_t* first = cache.first.data();
     const Match* matches = cache.matches.data();
     // Entry contract: node[i] is final when position i is reached, as every
-    // step goes forward; lengths written are at most n - i.
+    // step goes forward; nodes up to i + MAX_MATCH are cleared or reached,
+    // and lengths written are at most n - i (costs stay far below 2^32).
     for (uint32_t i = 0; i < n; i++) {
+        if (i + MAX_MATCH + 1 <= n) node[i + MAX_MATCH + 1] = ~uint64_t(0);
         const uint32_t here = uint32_t(node[i] >> 32);
         node[i + 1] = std::min(node[i + 1], parse_node(here + costs.literal(bytes[i]), 1, 0));
         uint32_t covered = MIN_MATCH - 1;
@@ -106,9 +111,8 @@ void parse_segment(const MatchCache& cache, const InputWindow& window, const Cos
         for (const Match *m = matches + first[i], *end = matches + first[i + 1]; m < end; m++) {
             uint32_t top = m->length < room ? m->length : room;
             if (top <= covered) continue;
-            const uint32_t base = here + costs.distance(m->distance);
-            for (uint32_t l = covered + 1; l <= top; l++)
-                node[i + l] = std::min(node[i + l], parse_node(base + costs.length(l), l, m->distance));
+            const ParseNode base = parse_node(here + costs.distance(m->distance), 0, m->distance);
+            for (uint32_t l = covered + 1; l <= top; l++) node[i + l] = std::min(node[i + l], base + length_steps[l]);
             covered = top;
         }
     }
