@@ -17,6 +17,7 @@ constexpr uint32_t SEGMENT = 32768;      // positions parsed at once
 constexpr uint32_t RING_BITS = 15;       // chain links above the reach
 constexpr uint32_t MAX_CHAIN = 8;
 constexpr uint32_t NICE_LENGTH = 128;
+constexpr SearchEffort EFFORT = {NICE_LENGTH, 12, 2};
 
 struct LzHuffmanCosts {
     uint32_t literal_cost[256];
@@ -86,7 +87,7 @@ void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t
     bool have_codes = false;
     for (uint32_t position = start; position < stop;) {
         uint32_t segment_stop = stop - position > SEGMENT ? position + SEGMENT : stop;
-        collect_matches(finder, NICE_LENGTH, window, position, segment_stop, cache);
+        collect_matches(finder, EFFORT, window, position, segment_stop, cache);
         if (have_codes)
             costs.from_codes(codes);
         else

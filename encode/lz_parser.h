@@ -24,14 +24,22 @@ struct MatchCache {
     std::vector<Match> matches;
 };
 
+// How hard collect_matches searches.
+struct SearchEffort {
+    uint32_t nice_length;   // a match this long is taken as it is
+    uint32_t inner_length;  // inside a match this long ...
+    uint32_t inner_chain;   // ... the chains are followed this far only
+};
+
 // Finds the matches of positions [start, stop). A match of nice length or
 // more is taken as it is: the positions it covers are entered into the
 // chains without a search and get no matches, so the parse may cut the
-// long match short but starts nothing inside it.
+// long match short but starts nothing inside it. Inside a match of inner
+// length the search is shorter: what starts there mostly continues it.
 // Contract: stop <= window.end(), window holds the history behind start.
 template <uint32_t RING_BITS>
-void collect_matches(MatchFinder<RING_BITS>& finder, uint32_t nice_length, const InputWindow& window, uint32_t start,
-                     uint32_t stop, MatchCache& cache) {
+void collect_matches(MatchFinder<RING_BITS>& finder, const SearchEffort& effort, const InputWindow& window,
+                     uint32_t start, uint32_t stop, MatchCache& cache) {
     cache.start = start;
     cache.stop = stop;
     cache.first.resize(stop - start + 1);
@@ -40,6 +48,7 @@ void collect_matches(MatchFinder<RING_BITS>& finder, uint32_t nice_length, const
     size_t used = 0;
     const uint32_t searchable = window.end() >= MIN_MATCH ? window.end() - (MIN_MATCH - 1) : 0;
     uint32_t p = start;
+    uint32_t inside_until = 0;
     while (p < stop) {
         cache.first[p - start] = uint32_t(used);
         if (used + MatchCache::PER_POSITION > cache.matches.size()) cache.matches.resize(cache.matches.size() * 2);
@@ -49,10 +58,13 @@ void collect_matches(MatchFinder<RING_BITS>& finder, uint32_t nice_length, const
         }
         finder.prefetch(window, p + 4);
         Match* found = cache.matches.data() + used;
-        uint32_t count = finder.find(window, p, found, MatchCache::PER_POSITION);
+        uint32_t count = p < inside_until ? finder.find(window, p, found, MatchCache::PER_POSITION, effort.inner_chain)
+                                          : finder.find(window, p, found, MatchCache::PER_POSITION);
+        if (count && found[count - 1].length >= effort.inner_length && p + found[count - 1].length > inside_until)
+            inside_until = p + found[count - 1].length;
         used += count;
         p++;
-        if (count == 0 || found[count - 1].length < nice_length) continue;
+        if (count == 0 || found[count - 1].length < effort.nice_length) continue;
         // A long match: the positions it covers follow it without a search.
         Match taken = found[count - 1];
         uint32_t covered_end = p - 1 + taken.length;

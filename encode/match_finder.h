@@ -60,6 +60,10 @@ public:
     // MAX_MATCH. Contract: p + 3 <= window.end(), and every position before
     // p within max_distance was inserted.
     uint32_t find(const InputWindow& window, uint32_t p, Match* out, uint32_t capacity) {
+        return find(window, p, out, capacity, max_chain_);
+    }
+    // The same with at most `max_chain` steps along the chain.
+    uint32_t find(const InputWindow& window, uint32_t p, Match* out, uint32_t capacity, uint32_t max_chain) {
         const uint8_t* here = window.at(p);
         const uint32_t v = load32(here);
         // Distances as the tables give them (mod 65536), checked against
@@ -86,7 +90,7 @@ public:
         // Each link is the distance from a position to the previous one of
         // its hash; the walk ends at a link of 0 or beyond the reach.
         uint32_t distance = first;
-        for (uint32_t chain = max_chain_; distance != 0 && distance <= reach && chain > 0; chain--) {
+        for (uint32_t chain = max_chain; distance != 0 && distance <= reach && chain > 0; chain--) {
             const uint8_t* there = here - distance;
             if (there[best] == here[best] && load32(there) == v) {
                 uint32_t length = common_length(here, there, limit);
