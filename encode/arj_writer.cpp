@@ -38,11 +38,12 @@ bool ArjWriter::add(const EntryOptions& options, EntrySource& source, EntryResul
     const uint64_t data_at = sink_.size();
 
     Outcome run = run_coder(options.method, source);
-    // Compression that does not pay: the entry is stored instead.
-    if (run.ok && options.method != METHOD_STORED && run.compressed_size >= run.original_size) {
-        if (!source.rewind() || !sink_.truncate(data_at)) {
+    // Compression that does not pay: the entry is stored instead (unless
+    // its source cannot start over; the compressed data stays then).
+    if (run.ok && options.method != METHOD_STORED && run.compressed_size >= run.original_size && source.rewind()) {
+        if (!sink_.truncate(data_at)) {
             sink_.truncate(header_at);
-            return fail(options.name + ": cannot be read again to be stored");
+            return fail("cannot write the archive");
         }
         Outcome stored = run_coder(METHOD_STORED, source);
         if (stored.ok && (stored.original_size != run.original_size || stored.crc != run.crc)) {

@@ -10,7 +10,8 @@
 //   writer.finish();                    // false: writer.error() says why
 //
 // An entry is stored (method 0) instead when its compressed data would not
-// be smaller than the entry itself; an empty entry is always stored.
+// be smaller than the entry itself (an empty entry is always stored), if
+// its source can start over.
 #pragma once
 
 #include <cstdint>

@@ -16,14 +16,14 @@ inline constexpr uint64_t MAX_FIELD_SIZE = 0xFFFFFFFFu;  // the headers' 32-bit 
 using Progress = std::function<void(uint64_t entry_bytes_read)>;
 
 struct EntryStreams {
-    EntrySource& source;
-    ByteSink& sink;
-    const Progress* progress;         // may be null
+    EntrySource& source;              // the entry's bytes
+    ByteSink& sink;                   // the archive, at the entry's data
+    const Progress* progress;         // told after each read; may be null
     uint32_t crc_register;            // the running CRC-32 register of what was read
     uint64_t original_size = 0;       // bytes read
     uint64_t compressed_size = 0;     // bytes written
     bool too_large = false;           // more than MAX_FIELD_SIZE bytes arrived; reading stopped
-    bool write_failed = false;
+    bool write_failed = false;        // the sink refused bytes; nothing more is written
 
     EntryStreams(EntrySource& s, ByteSink& k, const Progress* p);
     // Fills `buffer` as far as the source goes: short only at its end.
