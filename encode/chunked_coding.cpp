@@ -43,9 +43,15 @@ struct ChunkJob {
 
 }  // namespace
 
+// Threads where the C++ library has them: MinGW's win32 thread model has
+// none (its programs code on one thread; the -posix compilers have them).
 unsigned coding_threads() {
+#if defined(__GLIBCXX__) && !defined(_GLIBCXX_HAS_GTHREADS)
+    return 1;
+#else
     unsigned n = std::thread::hardware_concurrency();
     return n == 0 ? 1 : n > 4 ? 4 : n;
+#endif
 }
 
 bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads) {
@@ -98,10 +104,14 @@ bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads) {
                 coder(window, job.start, job.stop, job.out);
             }
         };
+#if defined(__GLIBCXX__) && !defined(_GLIBCXX_HAS_GTHREADS)
+        work();
+#else
         std::vector<std::thread> workers;
         for (unsigned t = 1; t < threads && t < count; t++) workers.emplace_back(work);
         work();
         for (std::thread& w : workers) w.join();
+#endif
         for (unsigned j = 0; j < count; j++) append_bits(out, jobs[j].out);
         position = jobs[count - 1].stop;
         if (!io.write(out.bytes.data(), out.bytes.size())) return false;

@@ -24,5 +24,6 @@ size_t FileSource::read(uint8_t* buffer, size_t n) {
 
 bool FileSource::rewind() {
     if (!file_ || failed_) return false;
-    return fseeko(file_, 0, SEEK_SET) == 0;
+    clearerr(file_);
+    return fseek(file_, 0, SEEK_SET) == 0;
 }
