@@ -191,6 +191,38 @@ TEST_F(ArjWriterTest, RefusedEntriesLeaveTheArchiveWhole) {
     EXPECT_EQ(broken.error(), "cannot write the archive");
 }
 
+// An installer's archive follows its stub and prompt field in the same
+// file: the sink rewrites headers and drops stored-over data behind them
+// without touching what came before.
+TEST_F(ArjWriterTest, FileSinkWritesBehindWhatTheFileHolds) {
+    Bytes noise = random_bytes(300000, 5), text = text_bytes(300000, 6);
+    auto write_archive = [&](ByteSink& sink) {
+        ArjWriter writer(sink);
+        ASSERT_TRUE(writer.begin("setup.arj", 0));
+        for (const Bytes* content : {&noise, &text, &noise}) {
+            MemorySource source(content->data(), content->size());
+            EntryOptions options;
+            options.name = "entry";
+            ASSERT_TRUE(writer.add(options, source));
+        }
+        ASSERT_TRUE(writer.finish());
+    };
+    MemorySink memory;
+    write_archive(memory);
+    Bytes prefix = random_bytes(ARCHIVE_OFFSET, 7);
+    std::string path = scratch / "installer.exe";
+    FILE* file = fopen(path.c_str(), "w+b");
+    ASSERT_TRUE(file);
+    ASSERT_EQ(fwrite(prefix.data(), 1, prefix.size(), file), prefix.size());
+    FileSink sink(file);
+    write_archive(sink);
+    EXPECT_EQ(sink.size(), memory.bytes.size());
+    ASSERT_EQ(fclose(file), 0);
+    Bytes expected = prefix;
+    expected.insert(expected.end(), memory.bytes.begin(), memory.bytes.end());
+    EXPECT_TRUE(read_file(path) == expected);
+}
+
 // Both coders through the decoders: output, CRC, and the stream standing
 // exactly behind the entry's data afterwards.
 TEST_F(ArjWriterTest, RoundTripsThroughTheDecoders) {
