@@ -17,7 +17,7 @@ constexpr uint32_t SEGMENT = 32768;      // positions parsed at once
 constexpr uint32_t RING_BITS = 15;       // chain links above the reach
 constexpr uint32_t MAX_CHAIN = 8;
 constexpr uint32_t NICE_LENGTH = 128;
-constexpr SearchEffort EFFORT = {NICE_LENGTH, 12, 2};
+constexpr SearchEffort EFFORT = {MAX_CHAIN, NICE_LENGTH, 12, 2};
 
 struct LzHuffmanCosts {
     uint32_t literal_cost[256];
@@ -75,10 +75,10 @@ void write_blocks(BitOutput& out, const LzItem* items, size_t count, int depth, 
 }  // namespace
 
 void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out) {
-    MatchFinder<RING_BITS> finder(WINDOW_REACH, MAX_CHAIN, NICE_LENGTH);
+    MatchFinder<RING_BITS> finder(WINDOW_REACH, NICE_LENGTH);
     // The history before the chunk, as far as a match reaches.
     for (uint32_t p = start > WINDOW_REACH ? start - WINDOW_REACH : 0; p < start && p + MIN_MATCH <= window.end(); p++)
-        finder.insert(window, p);
+        finder.insert(window.at(p), p);
     MatchCache cache;
     ParseScratch scratch;
     std::vector<LzItem> items;

@@ -26,6 +26,7 @@ struct MatchCache {
 
 // How hard collect_matches searches.
 struct SearchEffort {
+    uint32_t max_chain;     // steps along a chain
     uint32_t nice_length;   // a match this long is taken as it is
     uint32_t inner_length;  // inside a match this long ...
     uint32_t inner_chain;   // ... the chains are followed this far only
@@ -43,38 +44,53 @@ void collect_matches(MatchFinder<RING_BITS>& finder, const SearchEffort& effort,
     cache.start = start;
     cache.stop = stop;
     cache.first.resize(stop - start + 1);
-    // Room for every position's longest frontier; `used` counts what holds matches.
-    cache.matches.resize(size_t(stop - start) * 2 + MatchCache::PER_POSITION);
+    // Room for every position's longest frontier; `used` counts what holds
+    // matches. The loop works on plain pointers, as stores through the
+    // vectors' own would make the compiler reload them.
+    if (cache.matches.size() < size_t(stop - start) * 2 + MatchCache::PER_POSITION)
+        cache.matches.resize(size_t(stop - start) * 2 + MatchCache::PER_POSITION);
+    uint32_t* const first = cache.first.data();
+    Match* matches = cache.matches.data();
+    size_t capacity = cache.matches.size();
     size_t used = 0;
-    const uint32_t searchable = window.end() >= MIN_MATCH ? window.end() - (MIN_MATCH - 1) : 0;
+    const uint8_t* const bytes = window.at(start);
+    const uint32_t window_start = window.start(), window_end = window.end();
+    const uint32_t searchable = window_end >= MIN_MATCH ? window_end - (MIN_MATCH - 1) : 0;
     uint32_t p = start;
     uint32_t inside_until = 0;
+    // Entry contract: positions before p are in the finder; `used` matches
+    // are stored and `capacity` hold.
     while (p < stop) {
-        cache.first[p - start] = uint32_t(used);
-        if (used + MatchCache::PER_POSITION > cache.matches.size()) cache.matches.resize(cache.matches.size() * 2);
+        first[p - start] = uint32_t(used);
+        if (used + MatchCache::PER_POSITION > capacity) {
+            cache.matches.resize(capacity * 2);
+            matches = cache.matches.data();
+            capacity = cache.matches.size();
+        }
         if (p >= searchable) {
             p++;
             continue;
         }
-        finder.prefetch(window, p + 4);
-        Match* found = cache.matches.data() + used;
-        uint32_t count = p < inside_until ? finder.find(window, p, found, MatchCache::PER_POSITION, effort.inner_chain)
-                                          : finder.find(window, p, found, MatchCache::PER_POSITION);
+        const uint8_t* here = bytes + (p - start);
+        finder.prefetch(here + 4);
+        Match* found = matches + used;
+        uint32_t limit = window_end - p < MAX_MATCH ? window_end - p : MAX_MATCH;
+        uint32_t count = finder.find(here, p, p - window_start, limit, found, MatchCache::PER_POSITION,
+                                     p < inside_until ? effort.inner_chain : effort.max_chain);
         if (count && found[count - 1].length >= effort.inner_length && p + found[count - 1].length > inside_until)
             inside_until = p + found[count - 1].length;
         used += count;
         p++;
         if (count == 0 || found[count - 1].length < effort.nice_length) continue;
         // A long match: the positions it covers follow it without a search.
-        Match taken = found[count - 1];
-        uint32_t covered_end = p - 1 + taken.length;
+        uint32_t covered_end = p - 1 + found[count - 1].length;
         if (covered_end > stop) covered_end = stop;
         for (; p < covered_end; p++) {
-            cache.first[p - start] = uint32_t(used);
-            if (p < searchable) finder.insert(window, p);
+            first[p - start] = uint32_t(used);
+            if (p < searchable) finder.insert(bytes + (p - start), p);
         }
     }
-    cache.first[stop - start] = uint32_t(used);
+    first[stop - start] = uint32_t(used);
 }
 
 // Per position of a segment: the cheapest cost to reach it and the step
@@ -152,15 +168,18 @@ void parse_segment(const MatchCache& cache, const InputWindow& window, const Cos
 // Contract: start < stop <= window.end(), the finder holds the history
 // before start.
 template <uint32_t RING_BITS, class Costs, class Emit>
-void parse_lazy(MatchFinder<RING_BITS>& finder, const InputWindow& window, uint32_t start, uint32_t stop, const Costs& costs,
-                uint32_t lazy_below, Emit&& emit) {
+void parse_lazy(MatchFinder<RING_BITS>& finder, uint32_t max_chain, const InputWindow& window, uint32_t start,
+                uint32_t stop, const Costs& costs, uint32_t lazy_below, Emit&& emit) {
     const uint32_t searchable = window.end() >= MIN_MATCH ? window.end() - (MIN_MATCH - 1) : 0;
     Match found[MatchCache::PER_POSITION];
     // The frontier's best match at p, cut at stop, by bits saved; 0 saved: none.
+    const uint32_t window_start = window.start(), window_end = window.end();
     auto best_at = [&](uint32_t p, Match& best) -> int32_t {
         if (p >= searchable) return 0;
-        if (p + 8 <= window.end()) finder.prefetch(window, p + 1);
-        uint32_t count = finder.find(window, p, found, MatchCache::PER_POSITION);
+        const uint8_t* here = window.at(p);
+        finder.prefetch(here + 1);
+        uint32_t limit = window_end - p < MAX_MATCH ? window_end - p : MAX_MATCH;
+        uint32_t count = finder.find(here, p, p - window_start, limit, found, MatchCache::PER_POSITION, max_chain);
         int32_t best_saving = 0;
         for (uint32_t k = 0; k < count; k++) {
             uint32_t length = found[k].length < stop - p ? found[k].length : stop - p;
@@ -195,7 +214,7 @@ void parse_lazy(MatchFinder<RING_BITS>& finder, const InputWindow& window, uint3
         emit(LzItem{current.length, uint16_t(current.distance - 1)});
         uint32_t end = p + current.length;
         for (uint32_t q = look ? p + 2 : p + 1; q < end; q++)
-            if (q < searchable) finder.insert(window, q);
+            if (q < searchable) finder.insert(window.at(q), q);
         p = end;
         if (p < stop) saving = best_at(p, current);
     }

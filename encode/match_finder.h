@@ -12,7 +12,6 @@
 #include <cstring>
 #include <vector>
 
-#include "encode/input_window.h"
 #include "encode/lz_item.h"
 
 // Prefixes are compared as 32-bit loads, first byte lowest.
@@ -35,40 +34,37 @@ public:
     static constexpr uint32_t CHAIN_BYTES = 6;
 
     // Contract: max_distance < RING.
-    MatchFinder(uint32_t max_distance, uint32_t max_chain, uint32_t nice_length)
-        : max_distance_(max_distance), max_chain_(max_chain), nice_length_(nice_length),
+    MatchFinder(uint32_t max_distance, uint32_t nice_length)
+        : max_distance_(max_distance), nice_length_(nice_length),
           head_(1u << HASH_BITS, 0), head3_(1u << HASH3_BITS, 0),
           link_(RING, 0) {}
 
-    // Enters position p into the tables. Contract: p + 3 <= window.end().
-    void insert(const InputWindow& window, uint32_t p) {
-        uint32_t v = load32(window.at(p));
-        head3_[hash3(v)] = uint16_t(p);
-        uint32_t h = hash_long(window.at(p));
+    // Positions are given with `here`, the address of their first byte in
+    // an InputWindow: at least 8 bytes can be read there.
+
+    // Enters position p into the tables. Contract: p + 3 <= window end.
+    void insert(const uint8_t* here, uint32_t p) {
+        head3_[hash3(load32(here))] = uint16_t(p);
+        uint32_t h = hash_long(here);
         link_[p & (RING - 1)] = uint16_t(p - head_[h]);
         head_[h] = uint16_t(p);
     }
 
-    // Asks the memory for the chain head of position p ahead of find().
-    // Contract: p + 8 <= window.end() + InputWindow::PADDING.
-    void prefetch(const InputWindow& window, uint32_t p) const {
-        __builtin_prefetch(&head_[hash_long(window.at(p))]);
-    }
+    // Asks the memory for a position's chain head ahead of find().
+    void prefetch(const uint8_t* here) const { __builtin_prefetch(&head_[hash_long(here)]); }
 
     // Enters p and lists its frontier into `out` (at most `capacity`
-    // matches); returns how many. Lengths stop at window.end() and
-    // MAX_MATCH. Contract: p + 3 <= window.end(), and every position before
-    // p within max_distance was inserted.
-    uint32_t find(const InputWindow& window, uint32_t p, Match* out, uint32_t capacity) {
-        return find(window, p, out, capacity, max_chain_);
-    }
-    // The same with at most `max_chain` steps along the chain.
-    uint32_t find(const InputWindow& window, uint32_t p, Match* out, uint32_t capacity, uint32_t max_chain) {
-        const uint8_t* here = window.at(p);
+    // matches, at most `max_chain` steps along the chain); returns how
+    // many. `behind` is the number of bytes the window holds before p,
+    // `limit` the longest match wanted (at most MAX_MATCH and the bytes
+    // from p to the window's end). Contract: p + 3 <= window end, and every
+    // position before p within max_distance was inserted.
+    uint32_t find(const uint8_t* here, uint32_t p, uint32_t behind, uint32_t limit, Match* out, uint32_t capacity,
+                  uint32_t max_chain) {
         const uint32_t v = load32(here);
         // Distances as the tables give them (mod 65536), checked against
         // the reach and the window's start; the bytes are compared.
-        const uint32_t reach = p - window.start() < max_distance_ ? p - window.start() : max_distance_;
+        const uint32_t reach = behind < max_distance_ ? behind : max_distance_;
         const uint32_t h3 = hash3(v);
         const uint32_t near = uint16_t(p - head3_[h3]);
         head3_[h3] = uint16_t(p);
@@ -76,8 +72,6 @@ public:
         const uint32_t first = uint16_t(p - head_[h]);
         link_[p & (RING - 1)] = uint16_t(first);
         head_[h] = uint16_t(p);
-        uint32_t limit = window.end() - p;
-        if (limit > MAX_MATCH) limit = MAX_MATCH;
         uint32_t best = MIN_MATCH - 1, found = 0;
         if (near != 0 && near <= reach) {
             uint32_t distance = near;
@@ -135,9 +129,8 @@ private:
         return limit;
     }
 
-    uint32_t max_distance_;
-    uint32_t max_chain_;
-    uint32_t nice_length_;
+    uint32_t max_distance_;  // the farthest match
+    uint32_t nice_length_;   // a match this long ends the search
     // Positions are kept mod 65536, so an entry may be stale or wrong:
     // every candidate is checked against the reach and compared.
     std::vector<uint16_t> head_;   // per hash of CHAIN_BYTES bytes: the latest position

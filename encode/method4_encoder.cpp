@@ -83,11 +83,11 @@ const Method4Codes codes;
 }  // namespace
 
 void encode_method4_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out) {
-    MatchFinder<RING_BITS> finder(REACH, MAX_CHAIN, NICE_LENGTH);
+    MatchFinder<RING_BITS> finder(REACH, NICE_LENGTH);
     // The history before the chunk, as far as a match reaches.
     for (uint32_t p = start > REACH ? start - REACH : 0; p < start && p + MIN_MATCH <= window.end(); p++)
-        finder.insert(window, p);
-    parse_lazy(finder, window, start, stop, codes, LAZY_BELOW, [&out](const LzItem& item) { codes.put(out, item); });
+        finder.insert(window.at(p), p);
+    parse_lazy(finder, MAX_CHAIN, window, start, stop, codes, LAZY_BELOW, [&out](const LzItem& item) { codes.put(out, item); });
 }
 
 bool encode_method4(EntryStreams& io) { return encode_in_chunks(io, encode_method4_chunk, coding_threads()); }
