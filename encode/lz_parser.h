@@ -1,8 +1,8 @@
-// The parse of a segment of the input into literals and matches, chosen by
-// cost: every position's match frontier is found first, then a shortest
-// path through the segment (each step a literal or a match of any length
-// up to a found one) under a model of what each choice costs in bits.
-// Costs are in sixteenths of a bit.
+// Parses of the input into literals and matches, chosen by what they cost
+// in bits under a model (in sixteenths of a bit). parse_segment (method 1)
+// finds every position's match frontier first, then the cheapest path
+// through the segment, each step a literal or a match of any length up to
+// a found one. parse_lazy (method 4) decides position by position.
 #pragma once
 
 #include <algorithm>
