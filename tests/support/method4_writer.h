@@ -1,5 +1,5 @@
-// A method-4 encoder for the tests: literals and matches in the unary-
-// prefix codes, and a small greedy compressor over them.
+// Method-4 streams for the tests: chosen literals and matches in the
+// unary-prefix codes, and whole data through the real coder.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,5 @@ struct Method4Item {
 void put_length_code(BitWriter& out, uint32_t code);    // 0 to 254
 void put_distance_code(BitWriter& out, uint32_t code);  // 0 to 15871
 void put_items(BitWriter& out, const std::vector<Method4Item>& items);
-// Greedy matches found through a hash of three bytes, within 15872 back.
-std::vector<Method4Item> method4_parse(const Bytes& data);
+// The coder of encode/.
 Bytes method4_compress(const Bytes& data);

@@ -1,0 +1,217 @@
+#include "encode/lz_huffman_block.h"
+
+#include <cstring>
+
+#include "encode/code_lengths.h"
+
+namespace {
+
+constexpr uint32_t SMALL_COUNT_BITS = 5;
+constexpr uint32_t LITLEN_COUNT_BITS = 9;
+constexpr uint32_t SPECIAL_INDEX = 3;  // the length code's zero run follows its third length
+
+// A literal/length length as the length code writes it: a symbol and,
+// for the zero runs, extra bits.
+struct LengthToken {
+    uint8_t symbol;   // 0: one zero; 1: 3 + 4 bits zeros; 2: 20 + 9 bits zeros; 3-18: length - 2
+    uint16_t extra;
+};
+
+struct Plan {
+    uint32_t litlen_freq[LITLEN_ALPHABET];
+    uint32_t position_freq[POSITION_ALPHABET];
+    uint8_t litlen_len[LITLEN_ALPHABET];
+    uint8_t position_len[POSITION_ALPHABET];
+    uint32_t litlen_used, position_used;
+    uint32_t litlen_count;  // lengths written: up to the last nonzero one
+    LengthToken tokens[LITLEN_ALPHABET];
+    uint32_t token_count;
+    uint32_t token_freq[LENGTH_ALPHABET];
+    uint8_t token_len[LENGTH_ALPHABET];
+    uint32_t token_used;
+};
+
+void tokenize(Plan& p) {
+    p.litlen_count = LITLEN_ALPHABET;
+    while (p.litlen_count > 0 && p.litlen_len[p.litlen_count - 1] == 0) p.litlen_count--;
+    p.token_count = 0;
+    memset(p.token_freq, 0, sizeof p.token_freq);
+    auto add = [&](uint8_t symbol, uint16_t extra) {
+        p.tokens[p.token_count++] = {symbol, extra};
+        p.token_freq[symbol]++;
+    };
+    for (uint32_t i = 0; i < p.litlen_count;) {
+        if (p.litlen_len[i]) {
+            add(uint8_t(p.litlen_len[i] + 2), 0);
+            i++;
+            continue;
+        }
+        uint32_t run = 0;
+        while (i + run < p.litlen_count && p.litlen_len[i + run] == 0) run++;
+        i += run;
+        while (run > 0) {
+            if (run >= 20) {
+                uint32_t take = run > 531 ? 531 : run;
+                add(2, uint16_t(take - 20));
+                run -= take;
+            } else if (run >= 3) {
+                uint32_t take = run > 18 ? 18 : run;
+                add(1, uint16_t(take - 3));
+                run -= take;
+            } else {
+                add(0, 0);
+                run--;
+            }
+        }
+    }
+    p.token_used = limited_code_lengths(p.token_freq, LENGTH_ALPHABET, MAX_CODE_BITS, p.token_len);
+}
+
+void plan_block(const LzItem* items, size_t count, Plan& p) {
+    memset(p.litlen_freq, 0, sizeof p.litlen_freq);
+    memset(p.position_freq, 0, sizeof p.position_freq);
+    for (size_t i = 0; i < count; i++) {
+        p.litlen_freq[litlen_symbol(items[i])]++;
+        if (items[i].length) p.position_freq[position_symbol(items[i].value)]++;
+    }
+    p.litlen_used = limited_code_lengths(p.litlen_freq, LITLEN_ALPHABET, MAX_CODE_BITS, p.litlen_len);
+    p.position_used = limited_code_lengths(p.position_freq, POSITION_ALPHABET, MAX_CODE_BITS, p.position_len);
+    if (p.litlen_used >= 2) {
+        tokenize(p);
+    } else {
+        p.token_count = 0;
+        p.token_used = 0;
+    }
+}
+
+// Bits of a small code's lengths as read_small_lengths reads them.
+uint32_t small_lengths_bits(const uint8_t* lengths, uint32_t alphabet, bool special) {
+    uint32_t n = alphabet;
+    while (n > 0 && lengths[n - 1] == 0) n--;
+    uint32_t bits = SMALL_COUNT_BITS;
+    for (uint32_t i = 0; i < n;) {
+        bits += lengths[i] < 7 ? 3 : lengths[i] - 3;
+        i++;
+        if (special && i == SPECIAL_INDEX) {
+            bits += 2;
+            while (i < n && i < SPECIAL_INDEX + 3 && lengths[i] == 0) i++;
+        }
+    }
+    return bits;
+}
+
+void write_small_lengths(BitOutput& out, const uint8_t* lengths, uint32_t alphabet, bool special) {
+    uint32_t n = alphabet;
+    while (n > 0 && lengths[n - 1] == 0) n--;
+    out.put(n, SMALL_COUNT_BITS);
+    for (uint32_t i = 0; i < n;) {
+        uint32_t c = lengths[i];
+        if (c < 7) {
+            out.put(c, 3);
+        } else {
+            out.put(7, 3);
+            out.ones(c - 7);
+            out.put(0, 1);
+        }
+        i++;
+        if (special && i == SPECIAL_INDEX) {
+            uint32_t zeros = 0;
+            while (i + zeros < n && zeros < 3 && lengths[i + zeros] == 0) zeros++;
+            out.put(zeros, 2);
+            i += zeros;
+        }
+    }
+}
+
+uint32_t single_value(const uint32_t* freq, uint32_t alphabet) {
+    for (uint32_t s = 0; s < alphabet; s++)
+        if (freq[s]) return s;
+    return 0;
+}
+
+const uint32_t TOKEN_EXTRA_BITS[3] = {0, 4, 9};
+
+uint64_t header_bits(const Plan& p) {
+    uint64_t bits = 16;
+    if (p.litlen_used < 2) {
+        bits += 2 * SMALL_COUNT_BITS + 2 * LITLEN_COUNT_BITS;
+    } else {
+        bits += p.token_used < 2 ? 2 * SMALL_COUNT_BITS : small_lengths_bits(p.token_len, LENGTH_ALPHABET, true);
+        bits += LITLEN_COUNT_BITS;
+        for (uint32_t t = 0; t < p.token_count; t++)
+            bits += p.token_len[p.tokens[t].symbol] + (p.tokens[t].symbol < 3 ? TOKEN_EXTRA_BITS[p.tokens[t].symbol] : 0);
+    }
+    bits += p.position_used < 2 ? 2 * SMALL_COUNT_BITS : small_lengths_bits(p.position_len, POSITION_ALPHABET, false);
+    return bits;
+}
+
+}  // namespace
+
+void block_codes(const LzItem* items, size_t count, BlockCodes* codes) {
+    Plan p;
+    plan_block(items, count, p);
+    memcpy(codes->litlen, p.litlen_len, sizeof codes->litlen);
+    memcpy(codes->position, p.position_len, sizeof codes->position);
+}
+
+uint64_t block_bits(const LzItem* items, size_t count) {
+    Plan p;
+    plan_block(items, count, p);
+    uint64_t bits = header_bits(p);
+    for (uint32_t s = 0; s < LITLEN_ALPHABET; s++) bits += uint64_t(p.litlen_freq[s]) * p.litlen_len[s];
+    for (uint32_t k = 0; k < POSITION_ALPHABET; k++)
+        bits += uint64_t(p.position_freq[k]) * (p.position_len[k] + (k > 1 ? k - 1 : 0));
+    return bits;
+}
+
+void write_block(BitOutput& out, const LzItem* items, size_t count, BlockCodes* codes) {
+    Plan p;
+    plan_block(items, count, p);
+    out.put(uint32_t(count), 16);
+    uint16_t litlen_code[LITLEN_ALPHABET];
+    if (p.litlen_used < 2) {
+        // One symbol: every lookup gives it without reading a bit.
+        out.put(0, SMALL_COUNT_BITS);
+        out.put(0, SMALL_COUNT_BITS);
+        out.put(0, LITLEN_COUNT_BITS);
+        out.put(single_value(p.litlen_freq, LITLEN_ALPHABET), LITLEN_COUNT_BITS);
+    } else {
+        uint16_t token_code[LENGTH_ALPHABET];
+        if (p.token_used < 2) {
+            out.put(0, SMALL_COUNT_BITS);
+            out.put(single_value(p.token_freq, LENGTH_ALPHABET), SMALL_COUNT_BITS);
+        } else {
+            write_small_lengths(out, p.token_len, LENGTH_ALPHABET, true);
+            canonical_codes(p.token_len, LENGTH_ALPHABET, token_code);
+        }
+        out.put(p.litlen_count, LITLEN_COUNT_BITS);
+        for (uint32_t t = 0; t < p.token_count; t++) {
+            uint32_t symbol = p.tokens[t].symbol;
+            if (p.token_used >= 2) out.put(token_code[symbol], p.token_len[symbol]);
+            if (symbol < 3) out.put(p.tokens[t].extra, TOKEN_EXTRA_BITS[symbol]);
+        }
+        canonical_codes(p.litlen_len, LITLEN_ALPHABET, litlen_code);
+    }
+    uint16_t position_code[POSITION_ALPHABET];
+    if (p.position_used < 2) {
+        out.put(0, SMALL_COUNT_BITS);
+        out.put(single_value(p.position_freq, POSITION_ALPHABET), SMALL_COUNT_BITS);
+    } else {
+        write_small_lengths(out, p.position_len, POSITION_ALPHABET, false);
+        canonical_codes(p.position_len, POSITION_ALPHABET, position_code);
+    }
+    // Items. A code of a single-value alphabet takes no bits.
+    for (size_t i = 0; i < count; i++) {
+        const LzItem& item = items[i];
+        uint32_t s = litlen_symbol(item);
+        if (p.litlen_used >= 2) out.put(litlen_code[s], p.litlen_len[s]);
+        if (!item.length) continue;
+        uint32_t k = position_symbol(item.value);
+        if (p.position_used >= 2) out.put(position_code[k], p.position_len[k]);
+        if (k > 1) out.put(item.value - (1u << (k - 1)), k - 1);
+    }
+    if (codes) {
+        memcpy(codes->litlen, p.litlen_len, sizeof codes->litlen);
+        memcpy(codes->position, p.position_len, sizeof codes->position);
+    }
+}

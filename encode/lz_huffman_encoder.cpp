@@ -1,0 +1,107 @@
+// Method 1: each chunk cut into segments that are parsed by cost and
+// written as one or more blocks. The cost model of a segment comes from
+// the codes the blocks before it chose; a chunk's first segment starts
+// from its own byte statistics and is parsed twice, the second time under
+// the codes that the first parse would get.
+#include <cmath>
+#include <cstring>
+
+#include "encode/chunked_coding.h"
+#include "encode/entry_streams.h"
+#include "encode/lz_huffman_block.h"
+#include "encode/lz_parser.h"
+
+namespace {
+
+constexpr uint32_t SEGMENT = 32768;      // positions parsed at once
+constexpr uint32_t RING_BITS = 15;       // chain links above the reach
+constexpr uint32_t MAX_CHAIN = 8;
+constexpr uint32_t NICE_LENGTH = 128;
+constexpr SearchEffort EFFORT = {MAX_CHAIN, NICE_LENGTH, 12, 2};
+
+struct LzHuffmanCosts {
+    uint32_t literal_cost[256];
+    uint32_t length_cost[MAX_MATCH + 1];
+    uint32_t position_cost[POSITION_ALPHABET];  // the symbol and its extra bits
+
+    uint32_t literal(uint8_t b) const { return literal_cost[b]; }
+    uint32_t length(uint32_t l) const { return length_cost[l]; }
+    uint32_t distance(uint32_t d) const { return position_cost[position_symbol(d - 1)]; }
+
+    // From a block's code lengths; a symbol the block did not use is taken
+    // as rare.
+    void from_codes(const BlockCodes& codes) {
+        for (uint32_t s = 0; s < 256; s++) literal_cost[s] = (codes.litlen[s] ? codes.litlen[s] : 13) * COST_SCALE;
+        for (uint32_t l = MIN_MATCH; l <= MAX_MATCH; l++) {
+            uint32_t bits = codes.litlen[l + 253];
+            length_cost[l] = (bits ? bits : 14) * COST_SCALE;
+        }
+        for (uint32_t k = 0; k < POSITION_ALPHABET; k++) {
+            uint32_t bits = codes.position[k] ? codes.position[k] : 7;
+            position_cost[k] = (bits + (k > 1 ? k - 1 : 0)) * COST_SCALE;
+        }
+    }
+
+    // Before any block: literals by their frequency in the segment, matches
+    // by a rough guess.
+    void from_bytes(const uint8_t* bytes, uint32_t n) {
+        uint32_t freq[256] = {};
+        for (uint32_t i = 0; i < n; i++) freq[bytes[i]]++;
+        for (uint32_t s = 0; s < 256; s++) {
+            double p = (freq[s] + 0.5) / (n + 128.0);
+            literal_cost[s] = uint32_t(-std::log2(p) * COST_SCALE) + COST_SCALE / 2;
+        }
+        for (uint32_t l = MIN_MATCH; l <= MAX_MATCH; l++)
+            length_cost[l] = (l < 10 ? 5 + l / 2 : 10 + (l > 32 ? 2 : 0)) * COST_SCALE;
+        for (uint32_t k = 0; k < POSITION_ALPHABET; k++) position_cost[k] = (4 + (k > 1 ? k - 1 : 0)) * COST_SCALE;
+    }
+};
+
+// Writes the segment's items as blocks: a block is halved (`depth` times at
+// most) while the halves cost less than the whole.
+void write_blocks(BitOutput& out, const LzItem* items, size_t count, int depth, BlockCodes* codes) {
+    if (count > MAX_BLOCK_ITEMS || (depth > 0 && count >= 2048)) {
+        size_t half = count / 2;
+        if (count > MAX_BLOCK_ITEMS ||
+            block_bits(items, half) + block_bits(items + half, count - half) < block_bits(items, count)) {
+            write_blocks(out, items, half, depth - 1, nullptr);
+            write_blocks(out, items + half, count - half, depth - 1, codes);
+            return;
+        }
+    }
+    write_block(out, items, count, codes);
+}
+
+}  // namespace
+
+void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out) {
+    MatchFinder<RING_BITS> finder(WINDOW_REACH, NICE_LENGTH);
+    // The history before the chunk, as far as a match reaches.
+    for (uint32_t p = start > WINDOW_REACH ? start - WINDOW_REACH : 0; p < start && p + MIN_MATCH <= window.end(); p++)
+        finder.insert(window.at(p), p);
+    MatchCache cache;
+    ParseScratch scratch;
+    std::vector<LzItem> items;
+    LzHuffmanCosts costs;
+    BlockCodes codes;
+    bool have_codes = false;
+    for (uint32_t position = start; position < stop;) {
+        uint32_t segment_stop = stop - position > SEGMENT ? position + SEGMENT : stop;
+        collect_matches(finder, EFFORT, window, position, segment_stop, cache);
+        if (have_codes)
+            costs.from_codes(codes);
+        else
+            costs.from_bytes(window.at(position), segment_stop - position);
+        parse_segment(cache, window, costs, scratch, items);
+        if (!have_codes) {
+            block_codes(items.data(), items.size(), &codes);
+            costs.from_codes(codes);
+            parse_segment(cache, window, costs, scratch, items);
+        }
+        write_blocks(out, items.data(), items.size(), 1, &codes);
+        have_codes = true;
+        position = segment_stop;
+    }
+}
+
+bool encode_lz_huffman(EntryStreams& io) { return encode_in_chunks(io, encode_lz_huffman_chunk, coding_threads()); }

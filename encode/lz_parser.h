@@ -1,0 +1,221 @@
+// Parses of the input into literals and matches, chosen by what they cost
+// in bits under a model (in sixteenths of a bit). parse_segment (method 1)
+// finds every position's match frontier first, then the cheapest path
+// through the segment, each step a literal or a match of any length up to
+// a found one. parse_lazy (method 4) decides position by position.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "encode/input_window.h"
+#include "encode/lz_item.h"
+#include "encode/match_finder.h"
+
+inline constexpr uint32_t COST_SCALE = 16;
+
+// The matches of each position of a segment.
+struct MatchCache {
+    static constexpr uint32_t PER_POSITION = 24;  // longest frontier kept
+    uint32_t start = 0;
+    uint32_t stop = 0;
+    std::vector<uint32_t> first;  // per position: index of its first match; one more at the end
+    std::vector<Match> matches;
+};
+
+// How hard collect_matches searches.
+struct SearchEffort {
+    uint32_t max_chain;     // steps along a chain
+    uint32_t nice_length;   // a match this long is taken as it is
+    uint32_t inner_length;  // inside a match this long ...
+    uint32_t inner_chain;   // ... the chains are followed this far only
+};
+
+// Finds the matches of positions [start, stop). A match of nice length or
+// more is taken as it is: the positions it covers are entered into the
+// chains without a search and get no matches, so the parse may cut the
+// long match short but starts nothing inside it. Inside a match of inner
+// length the search is shorter: what starts there mostly continues it.
+// Contract: stop <= window.end(), window holds the history behind start.
+template <uint32_t RING_BITS>
+void collect_matches(MatchFinder<RING_BITS>& finder, const SearchEffort& effort, const InputWindow& window,
+                     uint32_t start, uint32_t stop, MatchCache& cache) {
+    cache.start = start;
+    cache.stop = stop;
+    cache.first.resize(stop - start + 1);
+    // Room for every position's longest frontier; `used` counts what holds
+    // matches. The loop works on plain pointers, as stores through the
+    // vectors' own would make the compiler reload them.
+    if (cache.matches.size() < size_t(stop - start) * 2 + MatchCache::PER_POSITION)
+        cache.matches.resize(size_t(stop - start) * 2 + MatchCache::PER_POSITION);
+    uint32_t* const first = cache.first.data();
+    Match* matches = cache.matches.data();
+    size_t capacity = cache.matches.size();
+    size_t used = 0;
+    const uint8_t* const bytes = window.at(start);
+    const uint32_t window_start = window.start(), window_end = window.end();
+    const uint32_t searchable = window_end >= MIN_MATCH ? window_end - (MIN_MATCH - 1) : 0;
+    uint32_t p = start;
+    uint32_t inside_until = 0;
+    // Entry contract: positions before p are in the finder; `used` matches
+    // are stored and `capacity` hold.
+    while (p < stop) {
+        first[p - start] = uint32_t(used);
+        if (used + MatchCache::PER_POSITION > capacity) {
+            cache.matches.resize(capacity * 2);
+            matches = cache.matches.data();
+            capacity = cache.matches.size();
+        }
+        if (p >= searchable) {
+            p++;
+            continue;
+        }
+        const uint8_t* here = bytes + (p - start);
+        finder.prefetch(here + 4);
+        Match* found = matches + used;
+        uint32_t limit = window_end - p < MAX_MATCH ? window_end - p : MAX_MATCH;
+        uint32_t count = finder.find(here, p, p - window_start, limit, found, MatchCache::PER_POSITION,
+                                     p < inside_until ? effort.inner_chain : effort.max_chain);
+        if (count && found[count - 1].length >= effort.inner_length && p + found[count - 1].length > inside_until)
+            inside_until = p + found[count - 1].length;
+        used += count;
+        p++;
+        if (count == 0 || found[count - 1].length < effort.nice_length) continue;
+        // A long match: the positions it covers follow it without a search.
+        uint32_t covered_end = p - 1 + found[count - 1].length;
+        if (covered_end > stop) covered_end = stop;
+        for (; p < covered_end; p++) {
+            first[p - start] = uint32_t(used);
+            if (p < searchable) finder.insert(bytes + (p - start), p);
+        }
+    }
+    first[stop - start] = uint32_t(used);
+}
+
+// Per position of a segment: the cheapest cost to reach it and the step
+// that does (1 for a literal, else a match's length and distance), packed
+// as cost << 32 | length << 16 | distance, so that the cheaper of two is
+// their minimum, which compiles without a branch.
+using ParseNode = uint64_t;
+
+inline ParseNode parse_node(uint32_t cost, uint32_t length, uint32_t distance) {
+    return uint64_t(cost) << 32 | length << 16 | distance;
+}
+
+struct ParseScratch {
+    std::vector<ParseNode> nodes;               // per position of the segment, and one for its end
+    ParseNode length_steps[MAX_MATCH + 1];      // per match length: its cost and the length, as a node
+};
+
+// The cheapest parse of the cache's segment under `costs`, which provides
+// literal(byte), length(3..256) and distance(1..) in COST_SCALE units.
+// Matches are cut at the segment's end.
+template <class Costs>
+void parse_segment(const MatchCache& cache, const InputWindow& window, const Costs& costs, ParseScratch& s,
+                   std::vector<LzItem>& items) {
+    const uint32_t n = cache.stop - cache.start;
+    s.nodes.resize(n + 1);
+    ParseNode* __restrict node = s.nodes.data();
+    // Nodes are cleared just ahead of the steps that can reach them.
+    const uint32_t cleared = n < MAX_MATCH ? n : MAX_MATCH;
+    for (uint32_t j = 1; j <= cleared; j++) node[j] = ~uint64_t(0);
+    node[0] = 0;
+    // Each length's cost and the length itself, placed as in a node.
+    for (uint32_t l = MIN_MATCH; l <= MAX_MATCH; l++) s.length_steps[l] = parse_node(costs.length(l), l, 0);
+    const ParseNode* length_steps = s.length_steps;
+    const uint8_t* bytes = window.at(cache.start);
+    const uint32_t* first = cache.first.data();
+    const Match* matches = cache.matches.data();
+    // Entry contract: node[i] is final when position i is reached, as every
+    // step goes forward; nodes up to i + MAX_MATCH are cleared or reached,
+    // and lengths written are at most n - i (costs stay far below 2^32).
+    for (uint32_t i = 0; i < n; i++) {
+        if (i + MAX_MATCH + 1 <= n) node[i + MAX_MATCH + 1] = ~uint64_t(0);
+        const uint32_t here = uint32_t(node[i] >> 32);
+        node[i + 1] = std::min(node[i + 1], parse_node(here + costs.literal(bytes[i]), 1, 0));
+        uint32_t covered = MIN_MATCH - 1;
+        const uint32_t room = n - i;
+        for (const Match *m = matches + first[i], *end = matches + first[i + 1]; m < end; m++) {
+            uint32_t top = m->length < room ? m->length : room;
+            if (top <= covered) continue;
+            const ParseNode base = parse_node(here + costs.distance(m->distance), 0, m->distance);
+            for (uint32_t l = covered + 1; l <= top; l++) node[i + l] = std::min(node[i + l], base + length_steps[l]);
+            covered = top;
+        }
+    }
+    items.clear();
+    for (uint32_t i = n; i > 0;) {
+        uint32_t l = uint32_t(node[i] >> 16) & 0xFFFF;
+        if (l == 1)
+            items.push_back({0, bytes[i - 1]});
+        else
+            items.push_back({uint16_t(l), uint16_t((node[i] & 0xFFFF) - 1)});
+        i -= l;
+    }
+    for (size_t a = 0, b = items.size(); a + 1 < b; a++, b--) {
+        LzItem t = items[a];
+        items[a] = items[b - 1];
+        items[b - 1] = t;
+    }
+}
+
+// A faster parse: at each position the match that saves the most bits
+// against literals, unless the match is shorter than `lazy_below` and the
+// next position has one that saves more than a literal costs (then a
+// literal goes first). The positions a match covers are entered into the
+// chains without a search. Each item goes to emit(LzItem) as it is chosen.
+// Contract: start < stop <= window.end(), the finder holds the history
+// before start.
+template <uint32_t RING_BITS, class Costs, class Emit>
+void parse_lazy(MatchFinder<RING_BITS>& finder, uint32_t max_chain, const InputWindow& window, uint32_t start,
+                uint32_t stop, const Costs& costs, uint32_t lazy_below, Emit&& emit) {
+    const uint32_t searchable = window.end() >= MIN_MATCH ? window.end() - (MIN_MATCH - 1) : 0;
+    Match found[MatchCache::PER_POSITION];
+    // The frontier's best match at p, cut at stop, by bits saved; 0 saved: none.
+    const uint32_t window_start = window.start(), window_end = window.end();
+    auto best_at = [&](uint32_t p, Match& best) -> int32_t {
+        if (p >= searchable) return 0;
+        const uint8_t* here = window.at(p);
+        finder.prefetch(here + 1);
+        uint32_t limit = window_end - p < MAX_MATCH ? window_end - p : MAX_MATCH;
+        uint32_t count = finder.find(here, p, p - window_start, limit, found, MatchCache::PER_POSITION, max_chain);
+        int32_t best_saving = 0;
+        for (uint32_t k = 0; k < count; k++) {
+            uint32_t length = found[k].length < stop - p ? found[k].length : stop - p;
+            if (length < MIN_MATCH) continue;
+            int32_t saving = int32_t(costs.literal_run(window.at(p), length)) - int32_t(costs.length(length) + costs.distance(found[k].distance));
+            if (saving > best_saving) {
+                best_saving = saving;
+                best = {uint16_t(length), found[k].distance};
+            }
+        }
+        return best_saving;
+    };
+    Match current{0, 0};
+    int32_t saving = best_at(start, current);
+    for (uint32_t p = start; p < stop;) {
+        if (saving <= 0) {
+            emit(LzItem{0, *window.at(p)});
+            p++;
+            if (p < stop) saving = best_at(p, current);
+            continue;
+        }
+        Match next{0, 0};
+        const bool look = current.length < lazy_below;
+        int32_t next_saving = p + 1 < stop && look ? best_at(p + 1, next) : 0;
+        if (next_saving - int32_t(costs.literal(*window.at(p))) > saving) {
+            emit(LzItem{0, *window.at(p)});
+            p++;
+            current = next;
+            saving = next_saving;
+            continue;
+        }
+        emit(LzItem{current.length, uint16_t(current.distance - 1)});
+        uint32_t end = p + current.length;
+        for (uint32_t q = look ? p + 2 : p + 1; q < end; q++)
+            if (q < searchable) finder.insert(window.at(q), q);
+        p = end;
+        if (p < stop) saving = best_at(p, current);
+    }
+}

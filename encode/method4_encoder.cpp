@@ -1,0 +1,93 @@
+// Method 4: the codes are fixed, so what a match saves is known exactly: a
+// literal is 9 bits, a length and a distance cost what their prefix codes
+// take. The parse is the fast one (the best match at a position, or a
+// literal first when the next position saves more), over short chains:
+// this method is chosen for speed.
+#include "encode/bit_output.h"
+#include "encode/chunked_coding.h"
+#include "encode/entry_streams.h"
+#include "encode/lz_parser.h"
+
+namespace {
+
+constexpr uint32_t REACH = 15872;           // distance codes 0 to 15871
+constexpr uint32_t RING_BITS = 14;          // chain links above the reach
+constexpr uint32_t MAX_CHAIN = 2;
+constexpr uint32_t NICE_LENGTH = 128;
+constexpr uint32_t LAZY_BELOW = 8;       // a match this long is taken without looking one byte further
+constexpr uint32_t LENGTH_PREFIX_MAX = 7;
+constexpr uint32_t DISTANCE_PREFIX_MAX = 4;
+constexpr uint32_t DISTANCE_BASE_BITS = 9;
+
+// Length code c = length - 2 (1 to 254): k ones (k = the largest with
+// 2^k - 1 <= c, at most 7), a zero unless k is 7, then k bits of c - (2^k - 1).
+uint32_t length_prefix(uint32_t code) {
+    uint32_t k = 31u - uint32_t(__builtin_clz(code + 1));
+    return k > LENGTH_PREFIX_MAX ? LENGTH_PREFIX_MAX : k;
+}
+
+// Distance code c = distance - 1: k ones (c >= 2^(9+k) - 512), a zero
+// unless k is 4, then 9 + k bits of c - (2^(9+k) - 512).
+uint32_t distance_prefix(uint32_t code) {
+    uint32_t k = 0;
+    while (k < DISTANCE_PREFIX_MAX && code >= (1u << (DISTANCE_BASE_BITS + k + 1)) - (1u << DISTANCE_BASE_BITS)) k++;
+    return k;
+}
+
+// Every length and distance class as its bits: prefix and extra bits
+// together, at most 14 bits for a length and 17 for a distance.
+struct Method4Codes {
+    uint32_t length_cost[MAX_MATCH + 1];   // per length: its bits in COST_SCALE units
+    uint16_t length_bits[MAX_MATCH + 1];   // per length: prefix and extra bits
+    uint8_t length_width[MAX_MATCH + 1];   // per length: how many
+    uint32_t distance_cost[REACH / 512];   // by (distance - 1) / 512, as the classes change at multiples of 512
+    uint8_t distance_class[REACH / 512];   // the same: the prefix's count of ones
+
+    Method4Codes() {
+        for (uint32_t l = MIN_MATCH; l <= MAX_MATCH; l++) {
+            uint32_t code = l - 2, k = length_prefix(code);
+            uint32_t prefix_width = k + (k < LENGTH_PREFIX_MAX ? 1 : 0);
+            uint32_t prefix = ((1u << k) - 1) << (prefix_width - k);
+            length_bits[l] = uint16_t(prefix << k | (code - ((1u << k) - 1)));
+            length_width[l] = uint8_t(prefix_width + k);
+            length_cost[l] = length_width[l] * COST_SCALE;
+        }
+        for (uint32_t i = 0; i < REACH / 512; i++) {
+            uint32_t k = distance_prefix(i * 512);
+            distance_class[i] = uint8_t(k);
+            distance_cost[i] = (k + (k < DISTANCE_PREFIX_MAX ? 1 : 0) + DISTANCE_BASE_BITS + k) * COST_SCALE;
+        }
+    }
+    uint32_t literal(uint8_t) const { return 9 * COST_SCALE; }
+    uint32_t literal_run(const uint8_t*, uint32_t n) const { return n * 9 * COST_SCALE; }
+    uint32_t length(uint32_t l) const { return length_cost[l]; }
+    uint32_t distance(uint32_t d) const { return distance_cost[(d - 1) >> 9]; }
+
+    void put(BitOutput& out, const LzItem& item) const {
+        if (!item.length) {
+            out.put(item.value, 9);
+            return;
+        }
+        out.put(length_bits[item.length], length_width[item.length]);
+        uint32_t code = item.value, k = distance_class[code >> 9];
+        uint32_t prefix_width = k + (k < DISTANCE_PREFIX_MAX ? 1 : 0);
+        uint32_t prefix = ((1u << k) - 1) << (prefix_width - k);
+        uint32_t extra_width = DISTANCE_BASE_BITS + k;
+        uint32_t extra = code - ((1u << extra_width) - (1u << DISTANCE_BASE_BITS));
+        out.put(prefix << extra_width | extra, prefix_width + extra_width);
+    }
+};
+
+const Method4Codes codes;
+
+}  // namespace
+
+void encode_method4_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out) {
+    MatchFinder<RING_BITS> finder(REACH, NICE_LENGTH);
+    // The history before the chunk, as far as a match reaches.
+    for (uint32_t p = start > REACH ? start - REACH : 0; p < start && p + MIN_MATCH <= window.end(); p++)
+        finder.insert(window.at(p), p);
+    parse_lazy(finder, MAX_CHAIN, window, start, stop, codes, LAZY_BELOW, [&out](const LzItem& item) { codes.put(out, item); });
+}
+
+bool encode_method4(EntryStreams& io) { return encode_in_chunks(io, encode_method4_chunk, coding_threads()); }
