@@ -9,10 +9,13 @@ int extract_entry();
 int validate_entry();
 // The current entry's file name in work_dir: header_name from
 // entry_name_pos on, or nullptr when that is not one plain file name (the
-// position lies outside header_name; or the name is empty, "." or "..",
-// holds a separator, drive colon or control character, or names a device).
+// position lies outside header_name; or the name is empty, ends in a dot or
+// a space, holds a separator, drive colon or control character, or names a
+// device).
 const char* entry_output_name();
-// Moves archive_stream forward past the entry's data.
+// Moves archive_stream to the end of the entry's data (data_end), from
+// wherever inside the data it stands.
 void skip_entry_data();
-// Method 0: one read and one write of the whole entry. 0, 256, 266 or 271.
+// Method 0: one read and one write of the whole entry. 0, 256, 266 or 271;
+// 267 when the data is longer than original_size (nothing is written).
 int copy_stored();

@@ -17,14 +17,18 @@
 
 Method4Register method4_register;
 
-// Decodes items until the decoded count reaches original_size; a last match
-// is produced whole. False after a failed flush.
+// Decodes items until the decoded count reaches original_size, or until
+// the entry ends early. False after a failed flush.
 //
 // Contract: window holds WINDOW_SIZE bytes, *position < WINDOW_SIZE, r holds
 // at least 16 bits. Every field read is at most 13 bits and every prefix at
 // most 7, each consumed by drop_bits, which keeps 16 bits available. A
 // distance code is at most 15871, below WINDOW_SIZE, so the source computed
 // with one wrap lies inside the window; copy_match keeps both indexes there.
+// The loop ends on decoded == size or r.ended, which only the reader's
+// refill sets (past the data, or a file that ends) besides a match that
+// would pass original_size, which is not copied: decoded never exceeds
+// size, nor the bytes written.
 static bool decode_items(uint8_t* window, uint32_t* position, BitReader& r, uint32_t& register_count) {
     const uint32_t size = unpack.header.original_size;
     uint32_t pos = *position;
@@ -44,11 +48,15 @@ static bool decode_items(uint8_t* window, uint32_t* position, BitReader& r, uint
             continue;
         }
         uint32_t length = read_length_code(r, register_count) + MIN_MATCH_LENGTH - 1;
-        decoded += length;
         uint32_t back = read_distance_code(r, register_count) + 1;
+        if (__builtin_expect(length > size - decoded, 0)) {
+            end_entry(r, ERR_BAD_CRC);
+            break;
+        }
+        decoded += length;
         uint32_t source = pos >= back ? pos - back : pos + WINDOW_SIZE - back;
         if (!(ok = copy_match(window, pos, source, length))) break;
-    } while (decoded < size);
+    } while (decoded < size && r.ended == 0);
     *position = pos;
     return ok;
 }
@@ -64,7 +72,6 @@ int decode_method4() {
         BitReader r = bit_reader;
         ok = decode_items(window, &position, r, register_count);
         bit_reader = r;
-        if (ok && position != 0) ok = flush_window(window, position);
     }
     // The bits still in the register have left the bit input already.
     method4_register.register_count = uint16_t(register_count);
@@ -72,6 +79,7 @@ int decode_method4() {
         uint16_t(register_count ? (lookahead() >> (REGISTER_BITS - register_count)) << (REGISTER_BITS - register_count) : 0);
     skip_bits(register_count);
     settle_bits();
+    int result = finish_window(window, position, ok);
     release_window(window);
-    return ok ? 0 : ERR_WRITE_OUTPUT;
+    return result;
 }
