@@ -49,7 +49,7 @@ BitReader refill_bits_slow(BitReader r) {
 }
 
 void start_bits() {
-    bit_reader = BitReader{0, 0, 0, 0};
+    bit_reader = BitReader{0, 0, 0, 0, unpack.header.original_size};
     refill_bits(bit_reader);
 }
 

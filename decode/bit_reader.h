@@ -51,6 +51,7 @@ struct BitReader {
     uint32_t count;      // bits held; at least LOOKAHEAD_BITS between operations
     uint16_t zeros_fed;  // zero bytes fed behind the data, not handed back (stops at ZEROS_FED_MAX)
     uint16_t ended;      // 0, or why the entry ended early: ERR_BAD_CRC (damaged stream) or ERR_BAD_HUFFMAN
+    uint32_t to_produce;  // bytes the decoder is still to produce: original_size, counted down; 1 once ended
 };
 
 // The one reader of the process, reset by start_bits at each entry.
@@ -58,12 +59,15 @@ extern BitReader bit_reader;
 
 // Resets the reader and fills the lookahead with the entry's first 16 bits.
 void start_bits();
-// Ends the entry early: the decoder stops after the item at hand. A refused
-// code (ERR_BAD_HUFFMAN, whose box is shown where it is found) replaces
-// damage found before it, which the decoder has not reported yet, so that
-// an entry shows one box.
+// Ends the entry early: the item at hand is the decoder's last. It leaves
+// one byte to produce, which a literal takes and a match (3 bytes or more)
+// exceeds, so the count never wraps below 0. A refused code
+// (ERR_BAD_HUFFMAN, whose box is shown where it is found) replaces damage
+// found before it, which the decoder has not reported yet, so that an
+// entry shows one box.
 inline void end_entry(BitReader& r, UnpackError why) {
     if (r.ended == 0 || why == ERR_BAD_HUFFMAN) r.ended = uint16_t(why);
+    r.to_produce = 1;
 }
 // Discards the next n bits, n from 0 to 16.
 void skip_bits(uint32_t n);

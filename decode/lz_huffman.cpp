@@ -34,8 +34,9 @@ static inline uint32_t match_source(uint32_t position, uint32_t position_value) 
     return position >= back ? position - back : position + WINDOW_SIZE - back;
 }
 
-// Decodes items until the decoded count reaches original_size, or until
-// the entry ends early. False after a failed flush.
+// Decodes items until original_size bytes are produced (r.to_produce
+// counts down to 0), or until the entry ends early. False after a failed
+// flush.
 //
 // Contract: window holds WINDOW_SIZE bytes, *position < WINDOW_SIZE, and r
 // holds at least 16 bits. Every index stays inside the window: literals
@@ -43,22 +44,20 @@ static inline uint32_t match_source(uint32_t position, uint32_t position_value) 
 // match_source and copy_match keep source and position below WINDOW_SIZE.
 // Symbol values come from the tables and are below the alphabet sizes, so
 // lengths[] is read inside its array and every consumed count is at most
-// 16, as drop_bits requires. The loop ends on decoded == size or r.ended,
-// which only the slow paths set (the reader's refill past the data, a
-// refused block header, a tree walk that does not end) besides a match
-// that would pass original_size, which is not copied: decoded never
-// exceeds size, nor the bytes written.
+// 16, as drop_bits requires. Only the slow paths end the entry early (the
+// reader's refill past the data, a refused block header, a tree walk that
+// does not end): end_entry leaves one byte to produce, so the item at hand
+// is the last. A match longer than what is left is not copied (damage):
+// nothing past original_size is ever produced.
 static bool decode_items(uint8_t* window, uint32_t* position, BitReader& r) {
-    const uint32_t size = unpack.header.original_size;
     uint32_t pos = *position;
-    uint32_t decoded = 0;
     uint16_t block_remaining = lz_huffman.block_remaining;
     bool ok = true;
     do {
         uint32_t c = decode_litlen_symbol(r, block_remaining);
         if (c < LITERAL_SYMBOLS) {
             window[pos++] = uint8_t(c);
-            decoded++;
+            r.to_produce--;
             if (pos == WINDOW_SIZE) {
                 if (!(ok = flush_window(window, WINDOW_SIZE))) break;
                 pos = 0;
@@ -67,13 +66,13 @@ static bool decode_items(uint8_t* window, uint32_t* position, BitReader& r) {
         }
         uint32_t length = c - MATCH_LENGTH_OFFSET;
         uint32_t source = match_source(pos, decode_position(r));
-        if (__builtin_expect(length > size - decoded, 0)) {
+        if (__builtin_expect(length > r.to_produce, 0)) {
             end_entry(r, ERR_BAD_CRC);
             break;
         }
-        decoded += length;
+        r.to_produce -= length;
         if (!(ok = copy_match(window, pos, source, length))) break;
-    } while (decoded < size && r.ended == 0);
+    } while (r.to_produce != 0);
     lz_huffman.block_remaining = block_remaining;
     *position = pos;
     return ok;
