@@ -270,8 +270,7 @@ TEST_F(EntryExtraction, ArchiveEndingInsideStoredDataLeavesAnEmptyFile) {
     Bytes content = random_bytes(3000, 3);
     ArchiveWriter w;
     w.stored("cut.bin", content);
-    Bytes bytes = w.bytes;
-    bytes.resize(bytes.size() - 10);
+    Bytes bytes(w.bytes.begin(), w.bytes.end() - 10);
     open_archive(bytes);
     ASSERT_EQ(read_header(), 1);
     ASSERT_EQ(read_header(), 1);
