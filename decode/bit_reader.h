@@ -51,7 +51,7 @@ struct BitReader {
     uint32_t count;      // bits held; at least LOOKAHEAD_BITS between operations
     uint16_t zeros_fed;  // zero bytes fed behind the data, not handed back (stops at ZEROS_FED_MAX)
     uint16_t ended;      // 0, or why the entry ended early: ERR_BAD_CRC (damaged stream) or ERR_BAD_HUFFMAN
-    uint32_t to_produce;  // bytes the decoder is still to produce: original_size, counted down; 1 once ended
+    uint32_t to_produce; // bytes the decoder is still to produce: original_size, counted down; 1 once ended
 };
 
 // The one reader of the process, reset by start_bits at each entry.
