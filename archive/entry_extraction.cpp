@@ -1,10 +1,13 @@
 // Entry extraction: validation, output file, dispatch by method, CRC check.
 //
 // The output name is header_name from entry_name_pos on, appended to
-// work_dir. Every entry lands flat in work_dir: a name that could reach
-// elsewhere (a separator or drive colon, "." or "..", an empty name, a
-// device name, a control character) or a path that does not fit PATH_SIZE
-// is refused like a file that cannot be created.
+// work_dir. Every entry lands flat in work_dir as a file of its own: a name
+// that could reach elsewhere (a separator or drive colon, "." or "..", an
+// empty name, a device name, a control character, a trailing dot or space)
+// or a path that does not fit PATH_SIZE is refused like a file that cannot
+// be created, and so is a file that exists already (the create is
+// exclusive and follows no link). After the entry, archive_stream stands at
+// data_end, whatever the method routine fetched.
 #include "archive/entry_extraction.h"
 
 #include <cstring>
@@ -40,32 +43,37 @@ int validate_entry() {
     return 0;
 }
 
-void skip_entry_data() { archive_skip(unpack.header.compressed_size); }
+void skip_entry_data() { archive_skip_to(unpack.header.data_end); }
 
 static char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
 
-// CON, PRN, AUX, NUL, COM1-9 and LPT1-9, with or without an extension,
-// name devices on Windows rather than files in the directory.
+// Windows opens a device, not a file of the directory, when the name's stem
+// (up to its first dot, with trailing spaces and dots stripped, as Windows
+// strips them) is a device name, whatever extension follows: CON, PRN, AUX,
+// NUL, CONIN$, CONOUT$, CLOCK$, and COM and LPT with a digit 1-9 or a
+// superscript one, two or three of the ANSI code page.
 static bool is_device_name(const char* name) {
-    static const char* const devices3[] = {"CON", "PRN", "AUX", "NUL"};
-    char stem[5] = {0};
-    size_t n = 0;
-    while (name[n] && name[n] != '.' && n < 5) {
-        stem[n] = ascii_upper(name[n]);
-        n++;
-    }
-    if (name[n] && name[n] != '.') return false;
-    if (n == 3)
-        for (const char* d : devices3)
-            if (memcmp(stem, d, 3) == 0) return true;
-    if (n == 4 && stem[3] >= '1' && stem[3] <= '9')
-        return memcmp(stem, "COM", 3) == 0 || memcmp(stem, "LPT", 3) == 0;
-    return false;
+    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+    const size_t longest = 7;
+    size_t n = strcspn(name, ".");
+    while (n > 0 && (name[n - 1] == ' ' || name[n - 1] == '.')) n--;
+    if (n > longest) return false;
+    char stem[longest + 1] = {0};
+    for (size_t i = 0; i < n; i++) stem[i] = ascii_upper(name[i]);
+    for (const char* d : devices)
+        if (strcmp(stem, d) == 0) return true;
+    if (n != 4 || (memcmp(stem, "COM", 3) != 0 && memcmp(stem, "LPT", 3) != 0)) return false;
+    unsigned char digit = static_cast<unsigned char>(stem[3]);
+    return (digit >= '1' && digit <= '9') || digit == SUPERSCRIPT_ONE || digit == SUPERSCRIPT_TWO ||
+           digit == SUPERSCRIPT_THREE;
 }
 
-// The name remainder is one plain file name.
+// The name remainder is one plain file name, which Windows opens as it
+// stands: it does not end in a dot or a space (Windows strips those, so
+// "setup.exe." would become "setup.exe"), and "." and ".." end in a dot.
 static bool is_safe_file_name(const char* name) {
-    if (name[0] == 0 || strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return false;
+    size_t length = strlen(name);
+    if (length == 0 || name[length - 1] == '.' || name[length - 1] == ' ') return false;
     for (const char* p = name; *p; p++) {
         unsigned char c = static_cast<unsigned char>(*p);
         if (c < 0x20 || c == '\\' || c == '/' || c == ':') return false;
@@ -92,6 +100,11 @@ static bool compose_output_path(char* path) {
 int copy_stored() {
     uint32_t left = unpack.header.compressed_size;
     if (left == 0) return 0;
+    // Stored data longer than the entry is damage: nothing of it is written.
+    if (left > unpack.header.original_size) {
+        show_failure(MSG_BAD_CRC);
+        return ERR_BAD_CRC;
+    }
     // One block, reused for the whole entry: memory stays bounded whatever
     // the entry's size, and an entry that fits one block is copied with one
     // read and one write.
@@ -135,7 +148,7 @@ int extract_entry() {
         return ERR_INVALID_FLAGS;
     }
     char path[PATH_SIZE];
-    if (!compose_output_path(path) || !(unpack.output_file = platform->fopen(path, "wb"))) {
+    if (!compose_output_path(path) || !(unpack.output_file = platform->fopen(path, "wbx"))) {
         skip_entry_data();
         show_failure(MSG_CREATE_FILE);
         return ERR_CREATE_FILE;
@@ -144,6 +157,8 @@ int extract_entry() {
     int result = unpack_by_method();
     platform->fclose(unpack.output_file);
     unpack.output_file = nullptr;
+    // The next header follows the data, wherever the method routine stopped.
+    skip_entry_data();
     if (result != 0) return result;
     if (~crc32.reg != unpack.header.file_crc) {
         show_failure(MSG_BAD_CRC);

@@ -11,15 +11,18 @@ int extract_entry();
 int validate_entry();
 // The current entry's file name in work_dir: header_name from
 // entry_name_pos on, or nullptr when that is not one plain file name (the
-// position lies outside header_name; or the name is empty, "." or "..",
-// holds a separator, drive colon or control character, or names a device).
+// position lies outside header_name; or the name is empty, ends in a dot or
+// a space, holds a separator, drive colon or control character, or names a
+// device).
 const char* entry_output_name();
-// Moves archive_stream forward past the entry's data.
+// Moves archive_stream to the end of the entry's data (data_end), from
+// wherever inside the data it stands.
 void skip_entry_data();
 // The stored copy's block: large enough that reads and writes of big
 // entries run at the disk's speed, small enough for any 32-bit process.
 inline constexpr uint32_t STORED_BLOCK_SIZE = 256 * 1024;
 
 // Method 0: the entry's bytes in blocks of at most STORED_BLOCK_SIZE, each
-// read, fed to the Crc32 register and written. 0, 256, 266 or 271.
+// read, fed to the Crc32 register and written. 0, 256, 266 or 271; 267 when
+// the data is longer than original_size (nothing is written).
 int copy_stored();

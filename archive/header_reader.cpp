@@ -109,7 +109,10 @@ int read_header() {
             show_failure(MSG_READ_ARCHIVE);
             return ERR_READ_ARCHIVE;
         }
-        if (extended == 0) return 1;
+        if (extended == 0) {
+            h.data_end = archive_tell() + int64_t(h.compressed_size);
+            return 1;
+        }
         archive_skip(uint64_t(extended) + EXTENDED_HEADER_CRC_SIZE);
     }
 }

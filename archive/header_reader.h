@@ -3,6 +3,11 @@
 // stream then stands at the entry's data, or at the next header after the
 // main header), 0 at the end marker, or 256, 258 or 259 after showing the
 // message.
+//
+// The entries of an archive are the headers' entries: a local header's
+// data ends compressed_size bytes after it (data_end), and every reader
+// (the installation, list, test, extract, pack) goes on from there, whatever
+// it did with the data.
 #pragma once
 
 int read_header();

@@ -38,3 +38,9 @@ inline constexpr uint8_t METHOD_LAST_LZ_HUFFMAN = 3;
 inline constexpr uint8_t METHOD_FASTEST = 4;
 inline constexpr uint8_t FILE_TYPE_BINARY = 0;
 inline constexpr uint8_t FILE_TYPE_TEXT = 1;
+
+// COM and LPT followed by these bytes of the ANSI code page (superscript
+// one, two, three) name devices too.
+inline constexpr uint8_t SUPERSCRIPT_ONE = 0xB9;
+inline constexpr uint8_t SUPERSCRIPT_TWO = 0xB2;
+inline constexpr uint8_t SUPERSCRIPT_THREE = 0xB3;

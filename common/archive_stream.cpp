@@ -48,6 +48,12 @@ void archive_skip(uint64_t n) {
     if (platform->fseek(s.file, target, SEEK_FROM_START) == 0) drop_buffer(target);
 }
 
+void archive_skip_to(int64_t offset) {
+    int64_t here = archive_tell();
+    if (offset >= here) archive_skip(uint64_t(offset - here));
+    else archive_seek(offset);
+}
+
 size_t archive_refill() {
     ArchiveStream& s = stream();
     if (s.head < s.tail) return s.tail - s.head;

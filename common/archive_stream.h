@@ -29,6 +29,8 @@ bool archive_seek(int64_t offset);
 // Moves forward by n bytes from the current position; the result of the
 // move is not reported, as a move past the end shows at the next read.
 void archive_skip(uint64_t n);
+// Moves to `offset`, forward from the current position as archive_skip does.
+void archive_skip_to(int64_t offset);
 // Reads up to n bytes; returns how many arrived.
 size_t archive_read(void* destination, size_t n);
 // The logical position.

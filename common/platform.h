@@ -115,6 +115,8 @@ struct Platform {
     Handle (*GlobalFree)(Handle memory);  // nullptr: freed
 
     // --- C runtime: buffered file streams --------------------------------
+    // Modes "rb", "wb" and "wbx": C11's exclusive create, which fails when
+    // anything exists at `path` (also a link, which is never followed).
     FileHandle (*fopen)(const char* path, const char* mode);
     size_t (*fread)(void* buffer, size_t size, size_t count, FileHandle file);
     size_t (*fwrite)(const void* buffer, size_t size, size_t count, FileHandle file);

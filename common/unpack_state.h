@@ -11,7 +11,8 @@
 #include "common/sizes.h"
 
 // The current basic header: the raw bytes, and its fields decoded right
-// after the CRC comparison. Only compressed_size changes afterwards.
+// after the CRC comparison. Only compressed_size changes afterwards; the
+// header reader sets data_end when it has passed the extended headers.
 struct HeaderRecord {
     uint8_t raw[BASIC_HEADER_MAX];  // the basic header exactly as read
     uint16_t size;                  // basic header size of the header last read
@@ -24,6 +25,7 @@ struct HeaderRecord {
     uint32_t original_size;         // size of the unpacked entry
     uint32_t file_crc;              // CRC-32 of the unpacked entry
     uint16_t entry_name_pos;        // index in header_name where the name proper begins
+    int64_t data_end;               // archive offset behind a local header's data: where the next header begins
 };
 
 struct UnpackState {

@@ -4,7 +4,11 @@
 // The entry's bytes come from archive_stream and are counted down in
 // unpack.header.compressed_size; behind that count the stream is zero bits,
 // so a decoder may look past the end of its data without touching the next
-// header.
+// header, but only as far as a well-formed stream ever looks
+// (TRAILING_BYTES_MAX). A stream that needs more, or whose file ends inside
+// its data, is damaged: the reader records that the entry has ended
+// (`ended`), goes on feeding zero bits so that the item being decoded can
+// complete, and the decoder stops after it.
 //
 // Logical position. A reader that fetches one byte at a time, and only
 // when its 16-bit lookahead needs one, has fetched ceil((C + 16) / 8) bytes
@@ -21,15 +25,33 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/unpack_error.h"
 #include "common/unpack_state.h"
 
 inline constexpr uint32_t LOOKAHEAD_BITS = 16;  // bits a decoder may always peek
 inline constexpr uint32_t BIT_BUFFER_BITS = 64;
+inline constexpr uint32_t METHOD4_REGISTER_BITS = 16;
+
+// How many bytes behind an entry's data a well-formed stream can make the
+// bit input fetch. Every bit a well-formed stream uses lies in its data, so
+// the input has handed out at most the data's bits, and its 16-bit
+// lookahead reaches 16 / 8 = 2 bytes beyond them. Method 4 takes its bits
+// through a 16-bit register that is topped up from the input before they
+// are used: up to 16 bits more have left the input then, 2 bytes more.
+//   (LOOKAHEAD_BITS + METHOD4_REGISTER_BITS) / 8 = (16 + 16) / 8 = 4
+// This reader follows the bits the decoders use (method 4 hands its
+// register's bits back only when its entry ends), so it needs no more
+// bytes than the format's input at any point: a well-formed stream never
+// reaches the bound here either.
+inline constexpr uint32_t TRAILING_BYTES_MAX = (LOOKAHEAD_BITS + METHOD4_REGISTER_BITS) / 8;
+inline constexpr uint16_t ZEROS_FED_MAX = 0xFFFF;
 
 struct BitReader {
     uint64_t bits;       // the next `count` bits of the stream, left-aligned; bits below them are 0
     uint32_t count;      // bits held; at least LOOKAHEAD_BITS between operations
-    uint32_t zeros_fed;  // zero bytes fed since the count ran out (they are not handed back)
+    uint16_t zeros_fed;  // zero bytes fed behind the data, not handed back (stops at ZEROS_FED_MAX)
+    uint16_t ended;      // 0, or why the entry ended early: ERR_BAD_CRC (damaged stream) or ERR_BAD_HUFFMAN
+    uint32_t to_produce; // bytes the decoder is still to produce: original_size, counted down; 1 once ended
 };
 
 // The one reader of the process, reset by start_bits at each entry.
@@ -37,6 +59,16 @@ extern BitReader bit_reader;
 
 // Resets the reader and fills the lookahead with the entry's first 16 bits.
 void start_bits();
+// Ends the entry early: the item at hand is the decoder's last. It leaves
+// one byte to produce, which a literal takes and a match (3 bytes or more)
+// exceeds, so the count never wraps below 0. A refused code
+// (ERR_BAD_HUFFMAN, whose box is shown where it is found) replaces damage
+// found before it, which the decoder has not reported yet, so that an
+// entry shows one box.
+inline void end_entry(BitReader& r, UnpackError why) {
+    if (r.ended == 0 || why == ERR_BAD_HUFFMAN) r.ended = uint16_t(why);
+    r.to_produce = 1;
+}
 // Discards the next n bits, n from 0 to 16.
 void skip_bits(uint32_t n);
 // The next n bits (0 to 16) as a number, first bit most significant; then
@@ -53,7 +85,10 @@ void settle_bits();
 
 // `r` topped up to at least 16 bits, to 56 or more whenever
 // archive_stream's buffer and the count allow. Taken and returned by value
-// so that a decoder's copy can live in registers.
+// so that a decoder's copy can live in registers. Behind the data it feeds
+// at most TRAILING_BYTES_MAX zero bytes; needing more ends the entry
+// (ERR_BAD_CRC), as does a file that ends inside the data, and the bits
+// fed from then on are zeros, read from nowhere.
 BitReader refill_bits_slow(BitReader r);
 
 inline uint64_t load_be64(const uint8_t* p) {

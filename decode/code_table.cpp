@@ -77,16 +77,18 @@ int build_code_table(uint32_t alphabet_size, const uint16_t* lengths, uint32_t t
 }
 
 uint32_t walk_code_tree(uint32_t v, uint32_t lookahead16, uint32_t table_bits, uint32_t alphabet_size) {
-    uint32_t mask = 1u << (MAX_CODE_LENGTH - 1 - table_bits);
-    for (uint32_t step = 0; step < TREE_WALK_LIMIT; step++) {
+    for (uint32_t mask = 1u << (MAX_CODE_LENGTH - 1 - table_bits); mask != 0; mask >>= 1) {
         if (v >= TREE_NODES) break;
         v = (lookahead16 & mask) ? code_tables.one_branch[v] : code_tables.zero_branch[v];
-        mask >>= 1;
         if (v < alphabet_size) return v;
     }
-    // Stopped: the walk cycles (or left the tree arrays). Symbol 0 it is;
-    // the bad block has been reported and the entry fails its CRC.
-    return 0;
+    return v < alphabet_size ? alphabet_size : v;
+}
+
+BitReader refuse_walk(BitReader r) {
+    if (r.ended != ERR_BAD_HUFFMAN) show_failure(MSG_BAD_HUFFMAN);
+    end_entry(r, ERR_BAD_HUFFMAN);
+    return r;
 }
 
 uint16_t lookup_symbol(const CodeTable& code, uint32_t alphabet_size) {
@@ -101,18 +103,14 @@ static void fill_single_value(const CodeTable& code, uint32_t alphabet_size, uin
 }
 
 // A refused description stops where it is refused: nothing more of it is
-// read, nothing is built, and decoding goes on with the tables as they
-// stand, like after a failed build.
-void read_small_lengths(uint32_t alphabet_size, uint32_t count_bits, int special_index) {
+// read and nothing is built.
+int read_small_lengths(uint32_t alphabet_size, uint32_t count_bits, int special_index) {
     uint32_t n = read_bits(count_bits);
     if (n == 0) {
         fill_single_value(small_code, alphabet_size, SMALL_TABLE_ENTRIES, read_bits(count_bits));
-        return;
+        return 0;
     }
-    if (n > LENGTH_CODE_SYMBOLS) {
-        refuse_code();
-        return;
-    }
+    if (n > LENGTH_CODE_SYMBOLS) return refuse_code();
     uint16_t* lengths = small_code.lengths;
     uint32_t i = 0;
     while (i < n) {
@@ -120,10 +118,7 @@ void read_small_lengths(uint32_t alphabet_size, uint32_t count_bits, int special
         if (c == UNARY_LENGTH_START) {
             for (uint32_t mask = 1u << (LOOKAHEAD_BITS - 1 - SHORT_LENGTH_BITS); mask & lookahead(); mask >>= 1) c++;
         }
-        if (c > MAX_CODE_LENGTH) {
-            refuse_code();
-            return;
-        }
+        if (c > MAX_CODE_LENGTH) return refuse_code();
         skip_bits(c < UNARY_LENGTH_START ? SHORT_LENGTH_BITS : c - SHORT_LENGTH_BITS);
         lengths[i++] = uint16_t(c);
         if (int(i) == special_index) {
@@ -132,23 +127,21 @@ void read_small_lengths(uint32_t alphabet_size, uint32_t count_bits, int special
         }
     }
     for (; i < alphabet_size; i++) lengths[i] = 0;
-    build_code_table(alphabet_size, lengths, SMALL_TABLE_BITS, small_code.table, SMALL_TABLE_ENTRIES);
+    return build_code_table(alphabet_size, lengths, SMALL_TABLE_BITS, small_code.table, SMALL_TABLE_ENTRIES);
 }
 
-void read_litlen_lengths() {
+int read_litlen_lengths() {
     uint32_t n = read_bits(LITLEN_COUNT_BITS);
     if (n == 0) {
         fill_single_value(litlen_code, LITLEN_SYMBOLS, LITLEN_TABLE_ENTRIES, read_bits(LITLEN_COUNT_BITS));
-        return;
+        return 0;
     }
-    if (n > LITLEN_SYMBOLS) {
-        refuse_code();
-        return;
-    }
+    if (n > LITLEN_SYMBOLS) return refuse_code();
     uint16_t* lengths = litlen_code.lengths;
     uint32_t i = 0;
     while (i < n) {
         uint32_t c = lookup_symbol(small_code, LENGTH_CODE_SYMBOLS);
+        if (c >= LENGTH_CODE_SYMBOLS) return refuse_code();
         if (c > LENGTH_SYMBOL_OFFSET) {
             lengths[i++] = uint16_t(c - LENGTH_SYMBOL_OFFSET);
             continue;
@@ -156,12 +149,9 @@ void read_litlen_lengths() {
         uint32_t run = 1;
         if (c == 1) run = ZERO_RUN_SHORT_BASE + read_bits(ZERO_RUN_SHORT_BITS);
         if (c == 2) run = ZERO_RUN_LONG_BASE + read_bits(ZERO_RUN_LONG_BITS);
-        if (i + run > LITLEN_SYMBOLS) {
-            refuse_code();
-            return;
-        }
+        if (i + run > LITLEN_SYMBOLS) return refuse_code();
         for (; run > 0; run--) lengths[i++] = 0;
     }
     for (; i < LITLEN_SYMBOLS; i++) lengths[i] = 0;
-    build_code_table(LITLEN_SYMBOLS, lengths, LITLEN_TABLE_BITS, litlen_code.table, LITLEN_TABLE_ENTRIES);
+    return build_code_table(LITLEN_SYMBOLS, lengths, LITLEN_TABLE_BITS, litlen_code.table, LITLEN_TABLE_ENTRIES);
 }

@@ -9,8 +9,10 @@
 // (from 510) never share a node.
 //
 // The tables keep their contents between blocks and entries: a build
-// overwrites only what its codes reach, and a failed build leaves what it
-// wrote so far. Decoding goes on with whatever the tables hold.
+// overwrites only what its codes reach. A refused description ("Bad
+// Huffman code !", shown once) ends its entry, as does a lookup whose tree
+// walk does not end within the longest code, which a sound table never
+// needs (tables left by all-zero lengths or an odd single value can).
 #pragma once
 
 #include <cstdint>
@@ -26,9 +28,6 @@ inline constexpr uint32_t LITLEN_TABLE_BITS = 12;
 inline constexpr uint32_t SMALL_TABLE_ENTRIES = 1u << SMALL_TABLE_BITS;
 inline constexpr uint32_t LITLEN_TABLE_ENTRIES = 1u << LITLEN_TABLE_BITS;
 inline constexpr uint32_t TREE_NODES = 2 * LITLEN_SYMBOLS - 1;
-// A walk that goes on after its bits ran out follows zero branches only,
-// so one longer than the 16 lookahead bits plus every node has cycled.
-inline constexpr uint32_t TREE_WALK_LIMIT = MAX_CODE_LENGTH + TREE_NODES;
 
 // Fields of the small lengths descriptions and the literal/length one.
 inline constexpr uint32_t SMALL_COUNT_BITS = 5;
@@ -73,24 +72,32 @@ int build_code_table(uint32_t alphabet_size, const uint16_t* lengths, uint32_t t
                      uint32_t table_entries);
 
 // Reads the lengths of a 19- or 17-symbol alphabet into small_code and
-// builds it.
-void read_small_lengths(uint32_t alphabet_size, uint32_t count_bits, int special_index);
+// builds it. 0, or 268 after "Bad Huffman code !": nothing more of the
+// description is read then.
+int read_small_lengths(uint32_t alphabet_size, uint32_t count_bits, int special_index);
 // Reads the 510 literal/length lengths through small_code and builds
-// litlen_code.
-void read_litlen_lengths();
+// litlen_code. 0, or 268 as above.
+int read_litlen_lengths();
 
 // Follows the tree from table entry v by the lookahead bits after the
-// first table_bits. Contract: v >= alphabet_size and v < TREE_NODES, as
-// every value a table or branch can hold. A walk that cycles (possible only
-// over tables a failed build or an odd single-value case left) is stopped
-// after TREE_WALK_LIMIT steps and yields symbol 0.
+// first table_bits, for at most the MAX_CODE_LENGTH - table_bits steps of
+// the longest code. Contract: v >= alphabet_size and v < TREE_NODES, as
+// every value a table or branch can hold. The symbol, or a value at or
+// above alphabet_size when the walk does not end within those steps (then
+// the table is not a sound code).
 uint32_t walk_code_tree(uint32_t v, uint32_t lookahead16, uint32_t table_bits, uint32_t alphabet_size);
 
+// Ends the entry after a walk that did not end: "Bad Huffman code !" unless
+// this entry has shown it already. By value, like refill_bits_slow.
+BitReader refuse_walk(BitReader r);
+
 // Decodes one symbol of `alphabet_size` with `code` from `r` and consumes
-// its bits.
+// its bits; a value at or above alphabet_size, consuming nothing, when
+// the walk did not end.
 inline uint32_t lookup_symbol(BitReader& r, const CodeTable& code, uint32_t alphabet_size) {
     uint32_t v = code.table[peek_bits(r, code.table_bits)];
     if (v >= alphabet_size) v = walk_code_tree(v, peek_bits(r, LOOKAHEAD_BITS), code.table_bits, alphabet_size);
+    if (v >= alphabet_size) return v;
     drop_bits(r, code.lengths[v]);
     return v;
 }

@@ -20,6 +20,12 @@ void release_window(uint8_t* window);
 // Feeds n bytes to the Crc32 register and writes them. False after
 // "Write to output stream error !" when fewer were written.
 bool flush_window(const uint8_t* window, uint32_t n);
+// A decoder's result once its items are done, `written` false after a
+// failed flush (271). An entry that ended early (bit_reader.ended) gets no
+// more bytes written: damage shows "File has bad CRC !" here, 267, and a
+// refused code has shown its box already, 268. Otherwise the `position`
+// bytes still in the window are written: 0, or 271.
+int finish_window(const uint8_t* window, uint32_t position, bool written);
 
 // Copies `length` bytes within one buffer exactly as a front-to-back byte
 // loop would, also when source and destination overlap.

@@ -26,14 +26,16 @@ struct LzHuffmanState {
 
 extern LzHuffmanState lz_huffman;
 
-// Reads a block header: the symbol count (0 stands for 65536) and the
-// three code descriptions; then packs the two tables the block decodes
-// with. Nothing changes the tables within a block, so a packed entry
-// stays what table and lengths say.
+// Reads a block header on the process-wide reader: the symbol count (0
+// stands for 65536) and the three code descriptions, up to the first one
+// refused, which ends the entry (bit_reader.ended); then packs the two
+// tables the block decodes with. Nothing changes the tables within a
+// block, so a packed entry stays what table and lengths say.
 void read_block_header();
 
 // One symbol through a packed table: one load for a code up to the
-// table's bits, the tree and the lengths array for a longer one.
+// table's bits, the tree and the lengths array for a longer one. A walk
+// that does not end ends the entry and yields symbol 0.
 template <uint32_t TABLE_BITS, uint32_t ALPHABET_SIZE>
 inline uint32_t lookup_packed(BitReader& r, const uint32_t* packed, const uint16_t* lengths) {
     uint32_t entry = packed[peek_bits(r, TABLE_BITS)];
@@ -41,6 +43,10 @@ inline uint32_t lookup_packed(BitReader& r, const uint32_t* packed, const uint16
     uint32_t length = entry >> PACKED_LENGTH_SHIFT;
     if (__builtin_expect(entry & PACKED_TREE, 0)) {
         symbol = walk_code_tree(symbol, peek_bits(r, LOOKAHEAD_BITS), TABLE_BITS, ALPHABET_SIZE);
+        if (symbol >= ALPHABET_SIZE) {
+            r = refuse_walk(r);
+            symbol = 0;
+        }
         length = lengths[symbol];
     }
     drop_bits(r, length);

@@ -17,18 +17,21 @@
 
 Method4Register method4_register;
 
-// Decodes items until the decoded count reaches original_size; a last match
-// is produced whole. False after a failed flush.
+// Decodes items until original_size bytes are produced (r.to_produce
+// counts down to 0), or until the entry ends early. False after a failed
+// flush.
 //
 // Contract: window holds WINDOW_SIZE bytes, *position < WINDOW_SIZE, r holds
 // at least 16 bits. Every field read is at most 13 bits and every prefix at
 // most 7, each consumed by drop_bits, which keeps 16 bits available. A
 // distance code is at most 15871, below WINDOW_SIZE, so the source computed
 // with one wrap lies inside the window; copy_match keeps both indexes there.
+// Only the reader's refill ends the entry early (past the data, or a file
+// that ends): end_entry leaves one byte to produce, so the item at hand is
+// the last. A match longer than what is left is not copied (damage):
+// nothing past original_size is ever produced.
 static bool decode_items(uint8_t* window, uint32_t* position, BitReader& r, uint32_t& register_count) {
-    const uint32_t size = unpack.header.original_size;
     uint32_t pos = *position;
-    uint32_t decoded = 0;
     bool ok = true;
     do {
         if (peek_bits(r, 1) == 0) {
@@ -36,7 +39,7 @@ static bool decode_items(uint8_t* window, uint32_t* position, BitReader& r, uint
             register_count = after_field(after_single_bits(register_count, 1), LITERAL_BITS);
             window[pos++] = uint8_t(peek_bits(r, 1 + LITERAL_BITS));
             drop_bits(r, 1 + LITERAL_BITS);
-            decoded++;
+            r.to_produce--;
             if (pos == WINDOW_SIZE) {
                 if (!(ok = flush_window(window, WINDOW_SIZE))) break;
                 pos = 0;
@@ -44,11 +47,15 @@ static bool decode_items(uint8_t* window, uint32_t* position, BitReader& r, uint
             continue;
         }
         uint32_t length = read_length_code(r, register_count) + MIN_MATCH_LENGTH - 1;
-        decoded += length;
         uint32_t back = read_distance_code(r, register_count) + 1;
+        if (__builtin_expect(length > r.to_produce, 0)) {
+            end_entry(r, ERR_BAD_CRC);
+            break;
+        }
+        r.to_produce -= length;
         uint32_t source = pos >= back ? pos - back : pos + WINDOW_SIZE - back;
         if (!(ok = copy_match(window, pos, source, length))) break;
-    } while (decoded < size);
+    } while (r.to_produce != 0);
     *position = pos;
     return ok;
 }
@@ -64,7 +71,6 @@ int decode_method4() {
         BitReader r = bit_reader;
         ok = decode_items(window, &position, r, register_count);
         bit_reader = r;
-        if (ok && position != 0) ok = flush_window(window, position);
     }
     // The bits still in the register have left the bit input already.
     method4_register.register_count = uint16_t(register_count);
@@ -72,6 +78,7 @@ int decode_method4() {
         uint16_t(register_count ? (lookahead() >> (REGISTER_BITS - register_count)) << (REGISTER_BITS - register_count) : 0);
     skip_bits(register_count);
     settle_bits();
+    int result = finish_window(window, position, ok);
     release_window(window);
-    return ok ? 0 : ERR_WRITE_OUTPUT;
+    return result;
 }

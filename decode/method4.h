@@ -7,7 +7,7 @@
 
 #include "decode/bit_reader.h"
 
-inline constexpr uint32_t REGISTER_BITS = 16;
+inline constexpr uint32_t REGISTER_BITS = METHOD4_REGISTER_BITS;
 inline constexpr uint32_t LITERAL_BITS = 8;
 inline constexpr uint32_t LENGTH_PREFIX_MAX = 7;    // length codes 1 to 254
 inline constexpr uint32_t DISTANCE_PREFIX_MAX = 4;  // distance codes 0 to 15871

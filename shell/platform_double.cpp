@@ -233,8 +233,12 @@ Handle GlobalFree(Handle memory) {
     return real().GlobalFree(memory);
 }
 
+// An exclusive create fails on anything already at the path, as on
+// Windows, whether or not the real call would.
 FileHandle fopen_(const char* path, const char* mode) {
     if (enter("fopen")) return nullptr;
+    struct stat st;
+    if (strcmp(mode, "wbx") == 0 && lstat(path, &st) == 0) return nullptr;
     FileHandle file = real().fopen(path, mode);
     if (file) d().open_files++;
     return file;

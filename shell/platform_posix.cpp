@@ -6,6 +6,7 @@
 #include "shell/platform_posix.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -215,7 +216,15 @@ Handle GlobalFree(Handle memory) {
     return nullptr;
 }
 
-FileHandle fopen_(const char* path, const char* mode) { return ::fopen(path, mode); }
+// "wbx": created here or not at all; a link in the way is never followed.
+FileHandle fopen_(const char* path, const char* mode) {
+    if (strcmp(mode, "wbx") != 0) return ::fopen(path, mode);
+    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    FILE* file = fdopen(fd, "wb");
+    if (!file) close(fd);
+    return file;
+}
 size_t fread_(void* buffer, size_t size, size_t count, FileHandle file) {
     return ::fread(buffer, size, count, static_cast<FILE*>(file));
 }

@@ -3,6 +3,10 @@
 // runtime's.
 #include "shell/windows_api.h"
 
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -106,7 +110,16 @@ Handle GlobalHandle_(const void* pointer) { return ::GlobalHandle(pointer); }
 int GlobalUnlock_(Handle memory) { return ::GlobalUnlock(memory); }
 Handle GlobalFree_(Handle memory) { return ::GlobalFree(memory); }
 
-FileHandle fopen_(const char* path, const char* mode) { return ::fopen(path, mode); }
+// msvcrt's fopen knows no "x": the exclusive create is _open's
+// CREATE_NEW, which fails on anything at the path, links included.
+FileHandle fopen_(const char* path, const char* mode) {
+    if (strcmp(mode, "wbx") != 0) return ::fopen(path, mode);
+    int fd = ::_open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return nullptr;
+    FILE* file = ::_fdopen(fd, "wb");
+    if (!file) ::_close(fd);
+    return file;
+}
 size_t fread_(void* buffer, size_t size, size_t count, FileHandle file) {
     return ::fread(buffer, size, count, static_cast<FILE*>(file));
 }

@@ -2,6 +2,7 @@
 // once the reader has handed back what it read ahead.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "decode/bit_reader.h"
@@ -72,16 +73,30 @@ TEST_F(BitReaderTest, ZeroAndSixteenBitOperations) {
     EXPECT_EQ(archive_tell(), 5);
 }
 
-TEST_F(BitReaderTest, ReadPastTheFileEndGivesOnesAndCountsDown) {
-    open_entry({0x80}, 3);  // the header claims more than the file holds
+// A well-formed stream makes the input fetch at most TRAILING_BYTES_MAX
+// bytes behind its data; the bit that would need one more ends the entry.
+TEST_F(BitReaderTest, DataEndsTheEntryOneBitPastTheBound) {
+    open_entry({0xAB, 0xCD, 0x60, 0xEA}, 2);
     start_bits();
-    EXPECT_EQ(lookahead(), 0x80FF);
-    EXPECT_EQ(read_bits(8), 0x80);
+    skip_bits(16);
+    skip_bits(8 * TRAILING_BYTES_MAX - LOOKAHEAD_BITS);
+    EXPECT_EQ(bit_reader.ended, 0);
+    skip_bits(1);
+    EXPECT_EQ(bit_reader.ended, ERR_BAD_CRC);
+    EXPECT_EQ(lookahead(), 0) << "zero bits all the same, read from nowhere";
     settle_bits();
-    EXPECT_EQ(lookahead(), 0xFFFF);
-    EXPECT_EQ(unpack.header.compressed_size, 0u);
-    EXPECT_EQ(read_bits(16), 0xFFFF);
-    EXPECT_EQ(lookahead(), 0) << "after the count, zero bits";
+    EXPECT_EQ(archive_tell(), 2);
+}
+
+// A file that ends inside the entry's data ends the entry at once: one
+// failed read, never one per missing byte.
+TEST_F(BitReaderTest, FileEndingInsideTheDataCostsOneFailedRead) {
+    open_entry({0x80}, 4000000000u);
+    start_bits();
+    EXPECT_EQ(lookahead(), 0x8000);
+    EXPECT_EQ(bit_reader.ended, ERR_BAD_CRC);
+    for (int i = 0; i < 10000; i++) skip_bits(16);
+    EXPECT_EQ(std::count(platform_double.calls.begin(), platform_double.calls.end(), "fread"), 2);
 }
 
 // Any split of the stream into fields gives the bits of the one-byte-at-a-

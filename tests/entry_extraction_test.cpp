@@ -2,9 +2,13 @@
 // comparison, and where each outcome leaves the stream.
 #include "archive/entry_extraction.h"
 
+#include <unistd.h>
+
 #include "archive/header_reader.h"
 #include "common/failure.h"
 #include "tests/support/double_fixture.h"
+#include "tests/support/lzh_writer.h"
+#include "tests/support/method4_writer.h"
 
 namespace {
 
@@ -117,6 +121,19 @@ TEST_F(EntryExtraction, NamesThatWouldLeaveTheWorkingDirectoryAreRefused) {
         {"position far past header_name", "abc", 65535},
         {"device name", "con.txt", 0},
         {"device name with a number", "LPT1", 0},
+        {"trailing dot: Windows strips it", "setup.exe.", 0},
+        {"trailing space: Windows strips it", "setup.exe ", 0},
+        {"dots only", "...", 0},
+        {"device stem with a space before the extension", "NUL .txt", 0},
+        {"device stem with spaces", "AUX  .x", 0},
+        {"numbered device stem with a space", "COM1 .txt", 0},
+        {"device with a trailing space", "CON ", 0},
+        {"console input", "CONIN$", 0},
+        {"console output, with an extension", "conout$.log", 0},
+        {"clock", "CLOCK$", 0},
+        {"superscript one", "COM\xB9", 0},
+        {"superscript two, with an extension", "lpt\xB2.txt", 0},
+        {"superscript three", "LPT\xB3", 0},
         {"control character", "a\tb", 0},
         {"path too long", std::string(255, 'x'), 0},
     };
@@ -139,7 +156,7 @@ TEST_F(EntryExtraction, NamesThatWouldLeaveTheWorkingDirectoryAreRefused) {
 }
 
 TEST_F(EntryExtraction, AcceptedNamesBesideTheRefusedOnes) {
-    const char* names[] = {"COM", "CONSOLE.TXT", "nul1", "a..b", "...", "setup.exe", "x y.txt"};
+    const char* names[] = {"COM", "CONSOLE.TXT", "nul1", "a..b", "setup.exe", "x y.txt", "CONIN", "LPT10", "COM\xB4"};
     for (const char* name : names) {
         SCOPED_TRACE(name);
         ArchiveWriter w;
@@ -187,22 +204,73 @@ TEST_F(EntryExtraction, BadCrcLeavesTheCompleteFile) {
     EXPECT_EQ(read_file(extract_dir() + "f.bin"), content);
 }
 
-TEST_F(EntryExtraction, SecondEntryWithTheSameNameReplacesTheFirst) {
+// Output files are created exclusively: a second entry of the same name,
+// or a link already in the directory, is refused and its data skipped.
+TEST_F(EntryExtraction, FilesInTheWayAreNeverReplacedNorFollowed) {
     ArchiveWriter w;
-    w.stored("a/same.txt", to_bytes("first, longer")).stored("b/same.txt", to_bytes("second"));
+    w.stored("a/same.txt", to_bytes("first, longer")).stored("b/same.txt", to_bytes("second")).stored("link", to_bytes("x"));
+    ASSERT_EQ(symlink((scratch / "target").c_str(), (extract_dir() + "link").c_str()), 0);
     open_entries(w);
     EXPECT_EQ(extract_entry(), 0);
     ASSERT_EQ(read_header(), 1);
-    EXPECT_EQ(extract_then_expect_next(), 0);
-    EXPECT_EQ(read_file(extract_dir() + "same.txt"), to_bytes("second"));
+    EXPECT_EQ(extract_entry(), ERR_CREATE_FILE);
+    ASSERT_EQ(read_header(), 1);
+    EXPECT_EQ(extract_then_expect_next(), ERR_CREATE_FILE);
+    EXPECT_EQ(messages(), (Texts{MSG_CREATE_FILE, MSG_CREATE_FILE}));
+    EXPECT_EQ(read_file(extract_dir() + "same.txt"), to_bytes("first, longer"));
+    EXPECT_FALSE(exists(scratch / "target"));
+}
+
+// Stored data longer than original_size is damage: nothing is written.
+TEST_F(EntryExtraction, StoredDataLongerThanTheEntryIsRefused) {
+    Bytes content = to_bytes("twelve bytes");
+    HeaderSpec h = stored_spec("long.bin", content);
+    h.original_size = 11;
+    ArchiveWriter w;
+    w.entry(h, content);
+    open_entries(w);
+    EXPECT_EQ(extract_then_expect_next(), ERR_BAD_CRC);
+    EXPECT_EQ(messages(), Texts{MSG_BAD_CRC});
+    EXPECT_TRUE(read_file(extract_dir() + "long.bin").empty());
+}
+
+// The next header is read where the header says the data ends, whatever
+// the decoder fetched: bytes behind the used bits (here a whole hidden
+// entry) are never taken for a header, after success or failure.
+TEST_F(EntryExtraction, EveryMethodEndsWhereItsHeaderSaysItsDataEnds) {
+    Bytes content = to_bytes("hello hello hello, the entry itself");
+    ArchiveWriter hidden_writer;
+    hidden_writer.stored("setup.exe", to_bytes("hidden"));
+    Bytes hidden(hidden_writer.bytes.begin() + ptrdiff_t(header_bytes(main_header_spec()).size()), hidden_writer.bytes.end());
+    for (uint8_t method = 1; method <= 4; method++) {
+        for (bool good_crc : {true, false}) {
+            SCOPED_TRACE(int(method) * 10 + good_crc);
+            LzhBlock block;
+            for (uint8_t b : content) block.items.push_back(literal(b));
+            Bytes data = method == 4 ? method4_compress(content) : lzh_stream({block});
+            data.insert(data.end(), hidden.begin(), hidden.end());
+            HeaderSpec h = stored_spec("entry.txt", content);
+            h.method = method;
+            h.compressed_size = uint32_t(data.size());
+            if (!good_crc) h.file_crc ^= 1;
+            ArchiveWriter w;
+            w.entry(h, data).stored("after.txt", to_bytes("after"));
+            open_entries(w);
+            EXPECT_EQ(extract_entry(), good_crc ? 0 : ERR_BAD_CRC);
+            ASSERT_EQ(read_header(), 1);
+            EXPECT_STREQ(unpack.header_name, "after.txt");
+            EXPECT_EQ(read_file(extract_dir() + "entry.txt"), content);
+            archive_close();
+            remove((extract_dir() + "entry.txt").c_str());
+        }
+    }
 }
 
 TEST_F(EntryExtraction, ArchiveEndingInsideStoredDataLeavesAnEmptyFile) {
     Bytes content = random_bytes(3000, 3);
     ArchiveWriter w;
     w.stored("cut.bin", content);
-    Bytes bytes = w.bytes;
-    bytes.resize(bytes.size() - 10);
+    Bytes bytes(w.bytes.begin(), w.bytes.end() - 10);
     open_archive(bytes);
     ASSERT_EQ(read_header(), 1);
     ASSERT_EQ(read_header(), 1);

@@ -218,6 +218,53 @@ TEST_F(Tool, FailuresArePrintedAsErrors) {
     EXPECT_EQ(lines_of(err).back(), "error: Invalid header of archive !");
 }
 
+// Names and the question reach the terminal with every control byte
+// escaped: an archive cannot retitle, clear or recolour the author's
+// terminal through list, test, extract or run's trace.
+TEST_F(Tool, ControlCharactersAreShownEscaped) {
+    HeaderSpec h = stored_spec("x", to_bytes("x"));
+    h.name = "a\x1b[2J\rb\x07.txt";
+    ArchiveWriter w;
+    w.stored("setup.exe", to_bytes("MZ")).entry(h, to_bytes("x"));
+    std::string path = installer(w.finish(), "Go\x1b]0;owned\x07?");
+    std::string shown = "a\\x1b[2J\\x0db\\x07.txt";
+    auto raw_control = [](const std::string& text) {
+        for (unsigned char c : text)
+            if (c < 0x20 && c != '\n') return true;
+        return false;
+    };
+    EXPECT_EQ(iunpack("list " + path), 0);
+    EXPECT_TRUE(lines_of(out).back().ends_with("  " + shown)) << out;
+    EXPECT_EQ(iunpack("test " + path), 1);
+    EXPECT_EQ(lines_of(out)[1], "FAILED " + shown);
+    EXPECT_FALSE(raw_control(out + err));
+    EXPECT_EQ(iunpack("run " + path + " --answer yes"), 1);
+    EXPECT_EQ(lines_of(err)[0],
+              "message-box caption=\"Installation\" owner=none style=0x00010004 text=\"Go\\x1b]0;owned\\x07?\"");
+    EXPECT_FALSE(raw_control(out + err));
+}
+
+// extract creates each file itself or not at all: a link or a file already
+// in DIR stays as it is, and the error names it.
+TEST_F(Tool, ExtractNeverWritesThroughWhatIsInTheWay) {
+    std::string path = installer(two_files_and_setup());
+    std::string dir = scratch / "x";
+    make_dir(dir);
+    ASSERT_EQ(symlink((scratch / "outside.txt").c_str(), (dir + "/setup.exe").c_str()), 0);
+    EXPECT_EQ(iunpack("extract " + path + " " + dir), 1);
+    EXPECT_EQ(lines_of(err), (std::vector<std::string>{"error: Create file error !",
+                                                       "error: " + dir + "/setup.exe is a symbolic link: extract never "
+                                                       "replaces a file nor writes through a link"}));
+    EXPECT_FALSE(exists(scratch / "outside.txt"));
+
+    unlink((dir + "/setup.exe").c_str());
+    write_file(dir + "/one.dll", to_bytes("mine"));
+    EXPECT_EQ(iunpack("extract " + path + " " + dir), 1);
+    EXPECT_EQ(lines_of(err).back(), "error: " + dir + "/one.dll exists already: extract never replaces a file nor "
+                                    "writes through a link");
+    EXPECT_EQ(read_file(dir + "/one.dll"), to_bytes("mine"));
+}
+
 TEST_F(Tool, BadArguments) {
     const char* bad[] = {"", "frobnicate", "run", "run a b", "run a --answer maybe", "run a --answer",
                          "run a --setup", "run a --bogus", "list", "list a b", "extract a"};

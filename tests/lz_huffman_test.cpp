@@ -97,9 +97,19 @@ TEST_F(LzHuffmanTest, MatchesAcrossTheWindowEndAndAtItsFullReach) {
     EXPECT_EQ(run.writes, std::vector<size_t>({WINDOW_SIZE, expected.size() - WINDOW_SIZE}));
 }
 
-TEST_F(LzHuffmanTest, LastMatchIsWrittenWholePastTheOriginalSize) {
+// A last match that would run past the original size is damage: none of
+// it is written, nor the window's rest; full windows before it were.
+TEST_F(LzHuffmanTest, MatchPastTheOriginalSizeEndsTheEntry) {
     DecoderRun run = decode({literal('q'), match(10, 0)}, 3);
-    EXPECT_EQ(run.output, Bytes(11, 'q'));
+    EXPECT_EQ(run.result, ERR_BAD_CRC);
+    EXPECT_EQ(run.messages, Texts({"File has bad CRC !"}));
+    EXPECT_TRUE(run.output.empty());
+
+    Items items = literals(random_bytes(WINDOW_SIZE + 5, 8));
+    items.push_back(match(10, 0));
+    run = decode(items, WINDOW_SIZE + 7);
+    EXPECT_EQ(run.result, ERR_BAD_CRC);
+    EXPECT_EQ(run.writes, std::vector<size_t>({WINDOW_SIZE}));
 }
 
 TEST_F(LzHuffmanTest, BlockCountZeroMeans65536Symbols) {
@@ -184,17 +194,33 @@ TEST_F(LzHuffmanTest, RandomItemsOverManyBlocks) {
     EXPECT_EQ(run.remaining, 0u);
 }
 
-TEST_F(LzHuffmanTest, BadTablesAreReportedAndDecodingGoesOn) {
+// The first refused code description shows its one box and ends the
+// entry; so does a lookup whose tree walk cannot end (a single value that
+// names a node, here one that loops). Nothing is written.
+TEST_F(LzHuffmanTest, BadCodesEndTheEntryWithOneBox) {
     LzhBlock block;
     block.litlen[0] = 1;  // over-full: the sum no longer fits
+    block.position[0] = 20;  // a length no description may hold
     block.items = {};
     DecoderCase c;
-    c.data = lzh_stream({block});
-    c.original_size = 100;
+    c.data = lzh_stream({block, block, block});
+    c.original_size = 1000000;
     DecoderRun run = run_decoder(*this, c);
-    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.result, ERR_BAD_HUFFMAN);
     EXPECT_EQ(run.messages, Texts({"Bad Huffman code !"}));
-    EXPECT_GE(run.output.size(), 100u);
+    EXPECT_TRUE(run.writes.empty());
+
+    BitWriter single;
+    single.put(3, 16);                   // block count
+    single.put(0, 5), single.put(0, 5);  // length code: one value
+    single.put(0, 9), single.put(511, 9);  // literal/length: the node 511
+    single.put(0, 5), single.put(0, 5);  // position: one value
+    code_tables.zero_branch[511] = code_tables.one_branch[511] = 511;
+    c.data = single.bytes;
+    run = run_decoder(*this, c);
+    EXPECT_EQ(run.result, ERR_BAD_HUFFMAN);
+    EXPECT_EQ(run.messages, Texts({"Bad Huffman code !"}));
+    EXPECT_TRUE(run.writes.empty());
 }
 
 TEST_F(LzHuffmanTest, FailedWriteAndMissingWindow) {

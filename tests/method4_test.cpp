@@ -3,6 +3,7 @@
 // over arbitrary bytes, which pins the output and where the stream stands.
 #include <gtest/gtest.h>
 
+#include "decode/bit_reader.h"
 #include "decode/decoders.h"
 #include "tests/support/decoder_run.h"
 #include "tests/support/method4_writer.h"
@@ -10,11 +11,24 @@
 
 namespace {
 
+struct ModelRun {
+    Bytes output;      // the bytes written
+    uint32_t fetched;  // bytes the input took
+    bool damaged;      // the entry ended early (267)
+    uint32_t sound;    // bytes of the items that end inside the data
+};
+
 // The format's own reading: a 16-bit register topped up from the bit
-// input. Returns the output; `fetched` gets the bytes the input took.
-Bytes model_decode(const Bytes& data, uint32_t original_size, uint32_t* fetched) {
+// input. The entry ends early after the item in which the bits used (with
+// the 16-bit lookahead behind them) need more than TRAILING_BYTES_MAX bytes
+// past the data, before a match that would pass the original size, and
+// when the register's bits, given back to the input at the end, reach that
+// far; an entry that ends early writes only its full windows.
+ModelRun model_decode(const Bytes& data, uint32_t original_size) {
     ReferenceBitInput in(data, uint32_t(data.size()));
     uint32_t reg = 0, count = 0;
+    uint64_t used = 0;
+    const uint64_t usable = 8 * (uint64_t(data.size()) + TRAILING_BYTES_MAX) - LOOKAHEAD_BITS;
     auto top_up = [&] {
         reg |= uint32_t(in.lookahead) >> count;
         in.skip(16 - count);
@@ -26,6 +40,7 @@ Bytes model_decode(const Bytes& data, uint32_t original_size, uint32_t* fetched)
         uint32_t b = (reg >> 15) & 1;
         reg = (reg << 1) & 0xFFFF;
         count--;
+        used++;
         return b;
     };
     auto field = [&](uint32_t n) {
@@ -33,6 +48,7 @@ Bytes model_decode(const Bytes& data, uint32_t original_size, uint32_t* fetched)
         uint32_t v = reg >> (16 - n);
         reg = (reg << n) & 0xFFFF;
         count -= n;
+        used += n;
         return v;
     };
     Bytes window(WINDOW_SIZE, 0), out;
@@ -42,27 +58,38 @@ Bytes model_decode(const Bytes& data, uint32_t original_size, uint32_t* fetched)
         out.push_back(b);
         if (p == WINDOW_SIZE) p = 0;
     };
-    while (produced < original_size) {
+    bool damaged = false;
+    uint32_t sound = 0;
+    while (produced < original_size && !damaged) {
         uint32_t k = 0;
         while (k < 7 && bit()) k++;
         if (k == 0) {
             put(uint8_t(field(8)));
             produced++;
+            damaged = used > usable;
+            if (used <= 8 * data.size()) sound = produced;
             continue;
         }
         uint32_t length = (1u << k) - 1 + field(k) + 2;
-        produced += length;
         uint32_t j = 0;
         while (j < 4 && bit()) j++;
         uint32_t distance = (1u << (9 + j)) - 512 + field(9 + j);
+        damaged = used > usable;
+        if (length > original_size - produced) {
+            damaged = true;
+            break;
+        }
+        produced += length;
         uint32_t s = (p + WINDOW_SIZE - distance - 1) % WINDOW_SIZE;
         for (uint32_t i = 0; i < length; i++) {
             put(window[s]);
             s = (s + 1) % WINDOW_SIZE;
         }
+        if (used <= 8 * data.size()) sound = produced;
     }
-    *fetched = in.fetched;
-    return out;
+    damaged = damaged || used + count > usable;
+    if (damaged) out.resize(out.size() / WINDOW_SIZE * WINDOW_SIZE);
+    return {out, in.fetched, damaged, sound};
 }
 
 class Method4Test : public DoubleTest {
@@ -109,10 +136,14 @@ TEST_F(Method4Test, ShortestLongestAndFarthestMatches) {
     expected.back() = 'y';
     EXPECT_EQ(run.output, expected);
 
-    // A final match ending 5 bytes past the original size is written whole.
+    // A final match that would end 5 bytes past the original size is
+    // damage: nothing of the entry is written.
     BitWriter last;
     put_items(last, {{0, 'z'}, {10, 0}});
-    EXPECT_EQ(decode(last.bytes, 6).output, Bytes(11, 'z'));
+    run = decode(last.bytes, 6);
+    EXPECT_EQ(run.result, ERR_BAD_CRC);
+    EXPECT_EQ(run.messages, Texts({"File has bad CRC !"}));
+    EXPECT_TRUE(run.output.empty());
 }
 
 TEST_F(Method4Test, WindowBoundaries) {
@@ -150,20 +181,34 @@ TEST_F(Method4Test, RoundTripsOfVariedData) {
     }
 }
 
-// Arbitrary bytes are always a valid stream. Output, and how far the bit
-// input got (the register's bits included), must match the model.
+// Arbitrary bytes are always a valid stream, but not always one that ends
+// inside its data. Output and result, and for an entry that does not end
+// early how far the bit input got (the register's bits included), must
+// match the model.
 TEST_F(Method4Test, ArbitraryStreamsMatchTheRegisterModel) {
+    int damaged = 0;
     for (uint32_t seed = 0; seed < 60; seed++) {
         Bytes data = random_bytes(1 + seed * 37 % 3000, seed);
         if (seed % 3 == 0) std::fill(data.begin() + data.size() / 2, data.end(), 0xFF);
-        uint32_t original_size = seed % 5 == 0 ? uint32_t(data.size()) * 20 : seed * 131 % 5000;
-        uint32_t fetched = 0;
-        Bytes expected = model_decode(data, original_size, &fetched);
-        DecoderRun run = decode(data, original_size);
-        ASSERT_EQ(run.output, expected) << "seed " << seed;
-        ASSERT_EQ(run.position, int64_t(fetched)) << "seed " << seed;
-        ASSERT_EQ(run.remaining, data.size() - fetched);
+        uint32_t some_size = seed % 5 == 0 ? uint32_t(data.size()) * 20 : seed * 131 % 5000;
+        // Also the size that the items inside the data make: never damaged.
+        uint32_t sound_size = model_decode(data, 0xFFFFFFFF).sound;
+        for (uint32_t original_size : {some_size, sound_size}) {
+            ModelRun expected = model_decode(data, original_size);
+            DecoderRun run = decode(data, original_size);
+            ASSERT_EQ(run.output, expected.output) << "seed " << seed;
+            damaged += expected.damaged;
+            if (expected.damaged) {
+                ASSERT_EQ(run.result, ERR_BAD_CRC) << "seed " << seed;
+                continue;
+            }
+            ASSERT_EQ(run.result, 0) << "seed " << seed;
+            ASSERT_EQ(run.position, int64_t(expected.fetched)) << "seed " << seed;
+            ASSERT_EQ(run.remaining, data.size() - expected.fetched);
+        }
     }
+    EXPECT_GT(damaged, 20);
+    EXPECT_LT(damaged, 70);
 }
 
 TEST_F(Method4Test, FailedWriteAndMissingWindow) {

@@ -3,6 +3,7 @@
 // what it writes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -208,6 +209,65 @@ TEST_F(Pack, NeedsSetupExeAfterTheEntryPathInAnyCase) {
 
     write("upper.arj", archive({{"disk1/SETUP.EXE", "s", 6}}));
     EXPECT_EQ(pack("upper.arj"), 0) << out;
+}
+
+// Two entries that land on one file of a Windows working directory, and
+// names or prompts whose bytes above 127 change with the code page, are
+// refused unless forced, with the reason.
+TEST_F(Pack, RefusesDuplicateNamesAndBytesAbove127UnlessForced) {
+    struct Case {
+        std::vector<Entry> entries;
+        std::string prompt;
+        const char* message;
+    } cases[] = {
+        {{{"setup.exe", "s"}, {"disk2/SETUP.EXE", "t", 6}}, "", "a second file of that name (compared without regard to case"},
+        {{{"setup.exe", "s"}, {"caf\xe9.txt", "x"}}, "", "bytes above 127, which show as different characters"},
+        {GOOD, "Install \xabit\xbb?", "the prompt holds bytes above 127"},
+    };
+    for (const Case& c : cases) {
+        write("bad.arj", archive(c.entries));
+        write("prompt.txt", c.prompt);
+        std::string prompt = c.prompt.empty() ? "" : "--prompt-file " + path("prompt.txt");
+        EXPECT_EQ(pack("bad.arj", prompt), 1) << c.message;
+        EXPECT_NE(out.find(c.message), std::string::npos) << out;
+        expect_nothing_written();
+        EXPECT_EQ(pack("bad.arj", prompt + " --force"), 0) << out;
+        EXPECT_NE(out.find("warning"), std::string::npos) << out;
+        remove_file("out.exe");
+    }
+}
+
+// What is checked is what is written: a FIFO that gives a good archive on
+// the first open and another on the second cannot slip the second in.
+TEST_F(Pack, ReadsTheArchiveOnce) {
+    std::string fifo = path("fifo.arj");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    Bytes evil = archive({{"setup.exe", "EVIL"}});
+    write("evil.bin", evil);
+    // The pause lets the first reader see the end of the first archive.
+    std::string feed = "(cat " + path("good.arj") + " > " + fifo + "; sleep 1; cat " + path("evil.bin") + " > " + fifo +
+                       ") & ";
+    std::string drain = "; status=$?; timeout 10 cat " + fifo + " > /dev/null; wait; exit $status";
+    std::string command = feed + IUNPACK_TOOL + " pack --stub " + path("stub.exe") + " " + fifo + " -o " + path("out.exe") + drain;
+    ASSERT_EQ(run_command(command, &out), 0) << out;
+    Bytes installer = read("out.exe");
+    EXPECT_EQ(slice(installer, 49352, installer.size() - 49352), read("good.arj"));
+}
+
+// Interrupted while it waits for its archive, pack leaves no temporary
+// installer behind.
+TEST_F(Pack, InterruptionRemovesTheTemporaryInstaller) {
+    std::string fifo = path("fifo.arj");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const char* signal_name : {"INT", "TERM"}) {
+        std::string command = std::string(IUNPACK_TOOL) + " pack --stub " + path("stub.exe") + " " + fifo + " -o " +
+                              path("out.exe") + " & pid=$!; for i in $(seq 200); do ls " + path("out.exe") +
+                              ".* >/dev/null 2>&1 && break; sleep 0.05; done; kill -" + signal_name +
+                              " $pid; wait $pid; echo $?";
+        ASSERT_EQ(run_command(command, &out), 0);
+        EXPECT_EQ(out, std::to_string(128 + (signal_name[0] == 'I' ? 2 : 15)) + "\n");
+        expect_nothing_written();
+    }
 }
 
 TEST_F(Pack, FailureLeavesAnExistingTargetAlone) {

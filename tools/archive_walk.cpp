@@ -15,6 +15,7 @@
 #include "common/unpack_error.h"
 #include "common/unpack_state.h"
 #include "shell/platform_posix.h"
+#include "tools/terminal_text.h"
 
 namespace {
 
@@ -67,6 +68,19 @@ bool open_archive(const char* path) {
     return true;
 }
 
+// Extraction never replaces a file nor writes through a link (the create
+// is exclusive): says what was in the way of `name`, if anything.
+void report_in_the_way(const char* name) {
+    char path[PATH_SIZE] = "";
+    struct stat st;
+    if (!text_append(path, PATH_SIZE, unpack.work_dir) || !text_append(path, PATH_SIZE, name) || lstat(path, &st) != 0)
+        return;
+    fputs("error: ", stderr);
+    write_visible(stderr, path);
+    fputs(S_ISLNK(st.st_mode) ? " is a symbolic link" : " exists already", stderr);
+    fputs(": extract never replaces a file nor writes through a link\n", stderr);
+}
+
 // After the loop: 0 at the end marker; a header error was printed already.
 int finish(int header) {
     archive_close();
@@ -81,8 +95,10 @@ int list_archive(const char* path) {
     int header;
     while ((header = read_header()) == 1) {
         const HeaderRecord& h = unpack.header;
-        printf("%10u %10u %6u %08x  %s\n", unsigned(h.original_size), unsigned(h.compressed_size),
-               unsigned(h.method), unsigned(h.file_crc), unpack.header_name);
+        printf("%10u %10u %6u %08x  ", unsigned(h.original_size), unsigned(h.compressed_size), unsigned(h.method),
+               unsigned(h.file_crc));
+        write_visible(stdout, unpack.header_name);
+        putchar('\n');
         skip_entry_data();
     }
     return finish(header);
@@ -100,7 +116,9 @@ int test_archive(const char* path) {
         int result = extract_entry();
         entries++;
         if (result != 0) failed++;
-        printf("%-6s %s\n", result == 0 ? "ok" : "FAILED", name);
+        printf("%-6s ", result == 0 ? "ok" : "FAILED");
+        write_visible(stdout, name);
+        putchar('\n');
     }
     printf("%d entries, %d failed\n", entries, failed);
     return finish(header) || failed ? 1 : 0;
@@ -124,11 +142,15 @@ int extract_archive(const char* path, const char* directory) {
     memcpy(unpack.work_dir, work_dir, PATH_SIZE);
     int header;
     while ((header = read_header()) == 1) {
-        if (extract_entry() != 0) {
+        const char* name = entry_output_name();
+        int result = extract_entry();
+        if (result == ERR_CREATE_FILE && name) report_in_the_way(name);
+        if (result != 0) {
             archive_close();
             return 1;
         }
-        printf("%s\n", unpack.header_name + (unpack.header.entry_name_pos < NAME_BUFFER_SIZE ? unpack.header.entry_name_pos : 0));
+        write_visible(stdout, name);
+        putchar('\n');
     }
     return finish(header);
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "shell/platform_posix.h"
+#include "tools/terminal_text.h"
 
 namespace {
 
@@ -18,7 +19,8 @@ TraceOptions options;  // the options of this run
 Platform table;        // posix_platform with the traced calls replaced
 
 bool ask_on_terminal(const char* question) {
-    fprintf(stderr, "%s [y/n] ", question);
+    write_visible(stderr, question);
+    fputs(" [y/n] ", stderr);
     char line[64];
     if (!fgets(line, sizeof line, stdin)) return false;
     return line[0] == 'y' || line[0] == 'Y';
@@ -73,14 +75,7 @@ int ExitWindowsEx(uint32_t, uint32_t) {
 
 void print_quoted(const char* text) {
     fputc('"', stderr);
-    for (const char* p = text; *p; p++) {
-        if (*p == '"' || *p == '\\') fputc('\\', stderr);
-        if (*p == '\n') {
-            fputs("\\n", stderr);
-            continue;
-        }
-        fputc(*p, stderr);
-    }
+    write_visible(stderr, text, "\"");
     fputc('"', stderr);
 }
 

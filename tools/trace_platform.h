@@ -15,5 +15,6 @@ struct TraceOptions {
 // The table for `run`; keeps a copy of the options.
 const Platform* trace_platform(const TraceOptions& options);
 
-// `text` as the trace quotes it: '"' and '\' escaped, a newline as \n.
+// `text` as the trace quotes it: '"' and '\' escaped, a newline as \n,
+// other bytes outside printable ASCII as \xHH.
 void print_quoted(const char* text);

@@ -202,6 +202,24 @@ check "Can't run message: $BOXES" cant_run_message
 check "working directory left" no_work_dir
 finish
 
+# --- a second file of one name, a device name: refused, nothing replaced --
+begin hostile_names
+cp "$PROBE" "$CASE/setup.exe"
+mkdir -p "$CASE/other"
+printf 'not the probe\n' >"$CASE/other/SETUP.EXE"
+printf 'to the null device\n' >"$CASE/NUL .txt"
+(cd "$CASE" && arj a -m0 -e twice.arj setup.exe other/SETUP.EXE >/dev/null &&
+  arj a -m0 -e device.arj setup.exe 'NUL .txt' >/dev/null)
+for kind in twice device; do
+  pack "$CASE/$kind.arj" "$CASE/$kind.exe" --force 2>/dev/null
+  run_installer "$CASE" "$kind.exe"
+  check "$kind: exit code $RC, not 3" test "$RC" = 3
+  check "$kind: message" boxes_are "Create file error !"
+  check "$kind: setup ran" setup_not_run
+  check "$kind: working directory left" no_work_dir
+done
+finish
+
 # --- a second instance while the first runs -------------------------------
 begin second_instance
 cp "$PROBE" "$CASE/setup.exe"

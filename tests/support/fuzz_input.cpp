@@ -1,6 +1,10 @@
 #include "tests/support/fuzz_input.h"
 
+#include <dirent.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -14,14 +18,36 @@
 namespace {
 
 Platform table;
-size_t written;
+uint64_t written;  // bytes handed to the current output file
 
 int quiet_box(WindowHandle, const char*, const char*, uint32_t) { return 1; }
 
-size_t capped_fwrite(const void* buffer, size_t size, size_t count, FileHandle file) {
-    if (written + size * count > FUZZ_OUTPUT_LIMIT) return 0;
-    written += size * count;
-    return posix_platform.fwrite(buffer, size, count, file);
+FileHandle counting_fopen(const char* path, const char* mode) {
+    if (mode[0] == 'w') written = 0;
+    return posix_platform.fopen(path, mode);
+}
+
+size_t counting_fwrite(const void*, size_t size, size_t count, FileHandle) {
+    written += uint64_t(size) * count;
+    return count;
+}
+
+// Closing the output file: no entry may bring more than its original size.
+int checking_fclose(FileHandle file) {
+    if (file == unpack.output_file && written > unpack.header.original_size) abort();
+    return posix_platform.fclose(file);
+}
+
+// Removes what an input created, so the next one starts from an empty
+// directory (output files are created exclusively).
+void empty_directory(const std::string& dir, const std::string& keep) {
+    DIR* d = opendir(dir.c_str());
+    if (!d) return;
+    while (struct dirent* e = readdir(d)) {
+        std::string name = e->d_name;
+        if (name != "." && name != ".." && name != keep) unlink((dir + name).c_str());
+    }
+    closedir(d);
 }
 
 void put16(std::vector<uint8_t>& out, uint32_t v) {
@@ -62,10 +88,11 @@ void run_fuzz_input(const uint8_t* data, size_t size, const std::string& scratch
     if (size == 0) return;
     table = posix_platform;
     table.MessageBoxA = quiet_box;
-    table.fwrite = capped_fwrite;
+    table.fopen = counting_fopen;
+    table.fwrite = counting_fwrite;
+    table.fclose = checking_fclose;
     platform = &table;
     crc32_build_table();
-    written = 0;
 
     std::vector<uint8_t> archive;
     if (data[0] % 2 == 0 || size < 5) {
@@ -96,4 +123,5 @@ void run_fuzz_input(const uint8_t* data, size_t size, const std::string& scratch
             if (extract_entry() != 0) break;
     }
     archive_close();
+    empty_directory(scratch_dir, "archive.arj");
 }

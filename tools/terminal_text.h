@@ -1,0 +1,14 @@
+// Text from archives (names, the prompt) on a terminal: every byte shown,
+// none obeyed.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// `text` with each byte outside printable ASCII written as \xHH (a newline
+// as \n), and the backslash and each byte of `quoted` behind a backslash:
+// no control character (ESC, BEL, CR, ...) reaches the terminal raw.
+std::string visible_text(const char* text, const char* quoted = "");
+
+// Writes visible_text(text, quoted) to `out`.
+void write_visible(FILE* out, const char* text, const char* quoted = "");
