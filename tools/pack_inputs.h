@@ -1,0 +1,21 @@
+// pack's INPUTs: files, folders (their own files; files in subfolders are
+// marked nested) and archives (recognised by the header identifier at their
+// start, read once into memory and walked as the launcher walks them).
+#pragma once
+
+#include <list>
+#include <string>
+#include <vector>
+
+#include "tools/entry_time.h"
+#include "tools/pack_entry.h"
+
+struct PackInputs {
+    std::vector<PackEntry> entries;              // every entry, in the order found
+    std::list<std::vector<uint8_t>> archives;    // each archive input's bytes, as read
+    const std::vector<uint8_t>* single_archive;  // the archive when it is the only INPUT (written as it is), else nullptr
+};
+
+// False, after printing why, when an INPUT cannot be read, is no file,
+// folder or archive, or is an archive the launcher cannot walk.
+bool gather_inputs(const std::vector<const char*>& inputs, const TimeClamp& clamp, PackInputs& out);
