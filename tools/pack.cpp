@@ -29,6 +29,7 @@
 #include "tools/pack_messages.h"
 #include "tools/pack_progress.h"
 #include "tools/stubs.h"
+#include "tools/terminal_text.h"
 
 namespace {
 
@@ -108,15 +109,13 @@ uint32_t archive_time(const std::vector<PackEntry>& entries, const TimeClamp& cl
     return newest;
 }
 
-bool write_bytes(ByteSink& sink, const uint8_t* bytes, size_t n) { return sink.write(bytes, n); }
-
 // The archive behind the prompt field: a lone archive INPUT as it is,
 // otherwise a new main header, the entries in order (files compressed,
 // archive entries copied) and the end marker.
 bool write_archive(ByteSink& sink, const PackInputs& inputs, std::vector<PackEntry>& entries, const PackOptions& o,
                    const TimeClamp& clamp) {
     if (inputs.single_archive) {
-        if (write_bytes(sink, inputs.single_archive->data(), inputs.single_archive->size())) return true;
+        if (sink.write(inputs.single_archive->data(), inputs.single_archive->size())) return true;
         pack_error(std::string("cannot write ") + o.output + ": " + strerror(errno));
         return false;
     }
@@ -126,6 +125,7 @@ bool write_archive(ByteSink& sink, const PackInputs& inputs, std::vector<PackEnt
     ArjWriter writer(sink);
     writer.set_progress([&progress](uint64_t bytes) { progress.entry_read(bytes); });
     bool ok = writer.begin(ARCHIVE_NAME, archive_time(entries, clamp));
+    if (!ok) pack_error(writer.error());
     for (size_t i = 0; ok && i < entries.size(); i++) {
         PackEntry& e = entries[i];
         if (!e.path.empty()) {
@@ -137,6 +137,10 @@ bool write_archive(ByteSink& sink, const PackInputs& inputs, std::vector<PackEnt
             options.dos_time = e.dos_time;
             EntryResult result;
             ok = writer.add(options, source, &result);
+            if (!ok) {
+                progress.clear();
+                pack_error("while packing " + visible_text(e.origin.c_str()) + ": " + writer.error());
+            }
             e.original_size = result.original_size;
             e.compressed_size = result.compressed_size;
             progress.end_entry(e.file_size);
@@ -145,13 +149,15 @@ bool write_archive(ByteSink& sink, const PackInputs& inputs, std::vector<PackEnt
             // it read the next header (or the end marker) behind it.
             const std::vector<uint8_t>& bytes = *e.archive;
             ok = e.start >= 0 && e.start <= e.end && uint64_t(e.end) <= bytes.size() &&
-                 write_bytes(sink, bytes.data() + e.start, size_t(e.end - e.start));
+                 sink.write(bytes.data() + e.start, size_t(e.end - e.start));
             if (!ok) pack_error(std::string("cannot write ") + o.output + ": " + strerror(errno));
         }
     }
-    ok = ok && writer.finish();
     progress.clear();
-    if (!ok && !writer.error().empty()) pack_error(writer.error());
+    if (ok && !writer.finish()) {
+        pack_error(writer.error());
+        ok = false;
+    }
     return ok;
 }
 

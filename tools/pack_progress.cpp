@@ -19,11 +19,14 @@ void PackProgress::begin_entry(const std::string& name) {
     name_ = visible_text(name.c_str());
     if (name_.size() > NAME_SHOWN) name_ = name_.substr(0, NAME_SHOWN - 3) + "...";
     current_ = 0;
+    storing_ = false;
     draw();
 }
 
 void PackProgress::entry_read(uint64_t bytes) {
-    current_ = bytes;
+    // Read again from its start: compression did not pay, the entry is stored.
+    if (bytes < current_) storing_ = true;
+    if (!storing_) current_ = bytes;
     if (shown_ && std::chrono::steady_clock::now() - last_draw_ >= REDRAW_INTERVAL) draw();
 }
 
@@ -34,7 +37,8 @@ void PackProgress::draw() {
     last_draw_ = std::chrono::steady_clock::now();
     uint64_t read = done_ + current_;
     unsigned percent = total_ ? unsigned(read * 100 / total_) : 100;
-    fprintf(stderr, "\r\033[Kpacking %zu/%zu %3u%% %s", index_, entries_, percent > 100 ? 100 : percent, name_.c_str());
+    fprintf(stderr, "\r\033[Kpacking %zu/%zu %3u%% %s%s", index_, entries_, percent > 100 ? 100 : percent, name_.c_str(),
+            storing_ ? " (storing)" : "");
     fflush(stderr);
     drawn_ = true;
 }

@@ -27,6 +27,7 @@ private:
     size_t entries_;              // entries to write
     size_t index_ = 0;            // the current entry's number, from 1
     std::string name_;            // the current entry's name
+    bool storing_ = false;        // the current entry is read again to be stored
     std::chrono::steady_clock::time_point last_draw_;  // when the line was last drawn
     bool drawn_ = false;          // something is on the line
 };
