@@ -219,6 +219,14 @@ TEST_F(PackInputs, TheSameInputsGiveTheSameBytes) {
     EXPECT_EQ(header_time(clamped, 0), dos(2001, 2, 3, 4, 6, 6));
     EXPECT_EQ(pack("one", "", "SOURCE_DATE_EPOCH=yesterday"), 1);
     EXPECT_NE(out.find("SOURCE_DATE_EPOCH"), std::string::npos) << out;
+
+    // Packed into the folder itself, twice: neither the installer being
+    // written nor the one it replaces goes in.
+    std::string inside = "pack --prompt 'Install?' " + path("one") + " -o " + path("one/setup-installer.exe");
+    for (int run = 0; run < 2; run++) {
+        ASSERT_EQ(tool(inside, "TZ=UTC"), 0) << out;
+        EXPECT_EQ(read_file(path("one/setup-installer.exe")), first) << run;
+    }
 }
 
 }  // namespace

@@ -10,12 +10,14 @@
 // the clock, the user, the host, the time zone or the output path.
 #include "tools/pack.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -219,7 +221,7 @@ void print_summary(const char* output, const std::vector<PackEntry>& entries, do
         packed += e.compressed_size;
     }
     char ratio[16] = "-";
-    if (original) snprintf(ratio, sizeof ratio, "%.1f%%", 100.0 * double(packed) / double(original));
+    if (original) snprintf(ratio, sizeof ratio, "%.3g%%", 100.0 * double(packed) / double(original));
     printf("packed %s: %zu entries, %llu bytes into %llu (%s), %.1f s\n", output, entries.size(),
            static_cast<unsigned long long>(original), static_cast<unsigned long long>(packed), ratio, seconds);
 }
@@ -268,8 +270,14 @@ int pack_command(int argc, char** argv) {
     // and an interruption then still finds it.
     int fd = create_temp_installer(o.output);
     if (fd < 0) return 1;
+    // A folder may hold the installer being written (and the one it
+    // replaces): neither is packed.
+    std::set<FileIdentity> left_out;
+    struct stat st;
+    if (fstat(fd, &st) == 0) left_out.insert({st.st_dev, st.st_ino});
+    if (stat(o.output, &st) == 0) left_out.insert({st.st_dev, st.st_ino});
     PackInputs inputs;
-    bool ok = gather_inputs(o.inputs, clamp, inputs);
+    bool ok = gather_inputs(o.inputs, clamp, left_out, inputs);
     std::vector<PackEntry>& entries = inputs.entries;
     if (ok && !inputs.single_archive) order_entries(entries);
     ok = ok && check_entries(entries, o.force);

@@ -17,7 +17,13 @@
 
 namespace {
 
-using FolderIdentity = std::pair<dev_t, ino_t>;
+// What gathering carries through the folders.
+struct Gathering {
+    const TimeClamp& clamp;                 // for the entries' times
+    const std::set<FileIdentity>& left_out; // files never packed
+    std::set<FileIdentity> folders_seen;    // each folder walked once, whatever links lead to it
+    PackInputs& out;                        // what is gathered
+};
 
 std::string shown(const std::string& path) { return visible_text(path.c_str()); }
 
@@ -44,10 +50,15 @@ PackEntry file_entry(const std::string& path, const struct stat& st, bool nested
     return e;
 }
 
+bool is_left_out(const Gathering& g, const std::string& path, const struct stat& st) {
+    if (!g.left_out.count({st.st_dev, st.st_ino})) return false;
+    fprintf(stderr, "iunpack pack: note: %s is left out: it is the installer being written\n", shown(path).c_str());
+    return true;
+}
+
 // The files of `folder`; those of its subfolders (walked once each, links
 // followed) are nested.
-bool add_folder(const std::string& folder, bool nested, const TimeClamp& clamp, std::set<FolderIdentity>& seen,
-                PackInputs& out) {
+bool add_folder(const std::string& folder, bool nested, Gathering& g) {
     DIR* dir = opendir(folder.c_str());
     if (!dir) {
         pack_error("cannot read the folder " + shown(folder) + ": " + strerror(errno));
@@ -62,9 +73,9 @@ bool add_folder(const std::string& folder, bool nested, const TimeClamp& clamp, 
             pack_error("cannot read " + shown(path) + ": " + strerror(errno));
             ok = false;
         } else if (S_ISDIR(st.st_mode)) {
-            if (seen.insert({st.st_dev, st.st_ino}).second) ok &= add_folder(path, true, clamp, seen, out);
+            if (g.folders_seen.insert({st.st_dev, st.st_ino}).second) ok &= add_folder(path, true, g);
         } else if (S_ISREG(st.st_mode)) {
-            out.entries.push_back(file_entry(path, st, nested, clamp));
+            if (!is_left_out(g, path, st)) g.out.entries.push_back(file_entry(path, st, nested, g.clamp));
         } else {
             pack_error(shown(path) + " is not a regular file");
             ok = false;
@@ -99,16 +110,17 @@ bool add_archive(const char* input, FILE* file, PackInputs& out) {
     return true;
 }
 
-bool add_input(const char* input, const TimeClamp& clamp, std::set<FolderIdentity>& seen, PackInputs& out) {
+bool add_input(const char* input, Gathering& g) {
     struct stat st;
     if (stat(input, &st) != 0) {
         pack_error(std::string("cannot read ") + shown(input) + ": " + strerror(errno));
         return false;
     }
     if (S_ISDIR(st.st_mode)) {
-        seen.insert({st.st_dev, st.st_ino});
-        return add_folder(input, false, clamp, seen, out);
+        g.folders_seen.insert({st.st_dev, st.st_ino});
+        return add_folder(input, false, g);
     }
+    if (is_left_out(g, input, st)) return true;
     FILE* file = fopen(input, "rb");
     if (!file) {
         pack_error(std::string("cannot read ") + shown(input) + ": " + strerror(errno));
@@ -118,9 +130,9 @@ bool add_input(const char* input, const TimeClamp& clamp, std::set<FolderIdentit
     size_t got = fread(id, 1, 2, file);
     bool ok;
     if (got == 2 && id[0] == uint8_t(HEADER_ID) && id[1] == HEADER_ID >> 8) {
-        ok = add_archive(input, file, out);
+        ok = add_archive(input, file, g.out);
     } else if (S_ISREG(st.st_mode)) {
-        out.entries.push_back(file_entry(input, st, false, clamp));
+        g.out.entries.push_back(file_entry(input, st, false, g.clamp));
         ok = true;
     } else {
         pack_error(shown(input) + " is neither a regular file, a folder nor an archive");
@@ -132,11 +144,12 @@ bool add_input(const char* input, const TimeClamp& clamp, std::set<FolderIdentit
 
 }  // namespace
 
-bool gather_inputs(const std::vector<const char*>& inputs, const TimeClamp& clamp, PackInputs& out) {
+bool gather_inputs(const std::vector<const char*>& inputs, const TimeClamp& clamp,
+                   const std::set<FileIdentity>& left_out, PackInputs& out) {
     out.single_archive = nullptr;
-    std::set<FolderIdentity> seen;
+    Gathering g{clamp, left_out, {}, out};
     bool ok = true;
-    for (const char* input : inputs) ok &= add_input(input, clamp, seen, out);
+    for (const char* input : inputs) ok &= add_input(input, g);
     if (ok && inputs.size() == 1 && out.archives.size() == 1) out.single_archive = &out.archives.front();
     return ok;
 }
