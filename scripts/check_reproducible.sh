@@ -2,9 +2,11 @@
 # Builds both stubs a second time from a copy of the source tree in another
 # folder and compares them byte for byte with the stubs of build/win32 and
 # build/win64: the same sources must give the same stubs wherever they are
-# built. Exit status 1 when a stub differs.
+# built. Also compares the stubs that the native iunpack carries (built by
+# build/native, embedded in the binary; the tests check the embedding) with
+# the presets' stubs. Exit status 1 when a stub differs.
 #
-#   scripts/check_reproducible.sh      (after the win32 and win64 builds)
+#   scripts/check_reproducible.sh      (after the native, win32 and win64 builds)
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 COPY=$(mktemp -d /tmp/iunpack-rebuild.XXXXXX)
@@ -22,6 +24,16 @@ for preset in win32 win64; do
   else
     echo "$preset stub rebuilt in another folder DIFFERS:" >&2
     cmp -l "$ours" "$again" | head -n 5 >&2 || true
+    status=1
+  fi
+  carried=$ROOT/build/native/stubs/$preset/shell/iunpack-stub.exe
+  if [[ ! -f $carried ]]; then
+    echo "$preset stub carried by iunpack: no native build to compare"
+  elif cmp -s "$ours" "$carried"; then
+    echo "$preset stub carried by iunpack: the same bytes as the $preset preset's"
+  else
+    echo "$preset stub carried by iunpack DIFFERS from the $preset preset's:" >&2
+    cmp -l "$ours" "$carried" | head -n 5 >&2 || true
     status=1
   fi
 done

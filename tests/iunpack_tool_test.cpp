@@ -274,7 +274,7 @@ TEST_F(Tool, BadArguments) {
         EXPECT_NE(err.find("iunpack --help"), std::string::npos);
     }
     EXPECT_EQ(iunpack("--help"), 0);
-    for (const char* command : {"run FILE", "list FILE", "test FILE", "extract FILE DIR", "pack --stub"})
+    for (const char* command : {"run FILE", "list FILE", "test FILE", "extract FILE DIR", "pack [--stub", "verify INSTALLER"})
         EXPECT_NE(out.find(command), std::string::npos) << command;
 }
 

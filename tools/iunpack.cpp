@@ -1,6 +1,6 @@
 // iunpack: the native command-line tool. Runs the installation driver on a
-// self-extracting file through the POSIX platform, and lists, tests and
-// extracts its archive.
+// self-extracting file through the POSIX platform; lists, tests and
+// extracts its archive; makes installers and checks their stubs.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +15,7 @@
 #include "tools/pack.h"
 #include "tools/run_lock.h"
 #include "tools/trace_platform.h"
+#include "tools/verify.h"
 
 namespace {
 
@@ -39,13 +40,29 @@ const char USAGE[] =
     "      Unpacks every entry to nowhere and checks its CRC-32.\n"
     "  extract FILE DIR\n"
     "      Unpacks every entry into DIR, flat, with the launcher's checks.\n"
-    "  pack --stub STUB.exe [--prompt TEXT | --prompt-file FILE] [--force]\n"
-    "       ARCHIVE -o INSTALLER.exe\n"
-    "      Writes the stub padded to 49152 bytes, the 200-byte prompt field\n"
-    "      (at most 199 bytes of text) and ARCHIVE. Refuses a stub that does\n"
-    "      not fit or is no PE file, a damaged archive, entries the launcher\n"
-    "      would refuse and an archive without setup.exe; --force packs the\n"
-    "      last three anyway, with a warning. Nothing is left on failure.\n"
+    "  pack [--stub win32|win64|STUB.exe] [--prompt TEXT | --prompt-file FILE]\n"
+    "       [--method 0|1|4] [--force] INPUT... -o INSTALLER.exe\n"
+    "      Makes an installer: the stub padded to 49152 bytes, the 200-byte\n"
+    "      prompt field (at most 199 bytes of text) and an archive of the\n"
+    "      INPUTs. An INPUT is a file, a folder (its own files) or an archive\n"
+    "      (its entries passed through unchanged; a lone archive is written\n"
+    "      as it is). Files are stored under their plain names, setup.exe\n"
+    "      first, then by name, compressed with --method (default 1; an\n"
+    "      entry that does not shrink is stored), dated by their modification\n"
+    "      time in UTC (no later than $SOURCE_DATE_EPOCH when set): the same\n"
+    "      inputs give the same bytes. --stub defaults to win32, the i686\n"
+    "      product stub carried by this iunpack; win64 is the x86_64 one.\n"
+    "      Refuses what the launcher would refuse (entries, names that are no\n"
+    "      plain Windows file name or do not fit, two names equal without\n"
+    "      regard to case), files of 4 GiB or more and a stub that does not\n"
+    "      fit; unless --force, also files in subfolders of a folder (then\n"
+    "      stored flat), names or a prompt with bytes above 127, no setup.exe\n"
+    "      and a stub that is no PE file. Nothing is left on failure.\n"
+    "  verify INSTALLER.exe [--stub win32|win64|STUB.exe]\n"
+    "      Says whether the installer's first 49152 bytes are a stub this\n"
+    "      iunpack carries (or the one given) padded with zero bytes, prints\n"
+    "      the stub's SHA-256 and lists the entries. Exit status 1 when the\n"
+    "      stub differs.\n"
     "\n"
     "Entries may be stored (method 0) or compressed with methods 1 to 4.\n"
     "\n"
@@ -115,6 +132,7 @@ int main(int argc, char** argv) {
     }
     if (strcmp(command, "run") == 0) return run_command(argc - 2, argv + 2);
     if (strcmp(command, "pack") == 0) return pack_command(argc - 2, argv + 2);
+    if (strcmp(command, "verify") == 0) return verify_command(argc - 2, argv + 2);
     if (strcmp(command, "list") == 0 || strcmp(command, "test") == 0) {
         if (argc != 3) return usage_error("list and test take one FILE");
         return command[0] == 'l' ? list_archive(argv[2]) : test_archive(argv[2]);

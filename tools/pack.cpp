@@ -1,155 +1,66 @@
-// The author's side of the layout: stub padded to PAYLOAD_OFFSET, the
-// prompt field, the archive as it is. The archive is read once, into
-// memory, and checked there with the stub's own header reader, entry walk
-// and entry rules, so that what the stub would refuse is refused here,
-// before anyone ships it, and the bytes checked are the bytes written.
+// The author's side of the layout: the stub padded to PAYLOAD_OFFSET, the
+// prompt field, the archive. Files are compressed by the writer in a
+// stable order under their plain names; an archive INPUT's entries pass
+// through byte for byte (a lone archive INPUT is written whole, as it is).
+// Everything is checked with the launcher's own rules before a byte is
+// compressed, and the archive as written is walked once more, from the
+// installer file, with the launcher's header reader and entry rules.
+//
+// The same stub, prompt and inputs give the same bytes: nothing comes from
+// the clock, the user, the host, the time zone or the output path.
 #include "tools/pack.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <climits>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <set>
 #include <string>
-#include <strings.h>
 #include <vector>
 
-#include "archive/entry_extraction.h"
-#include "archive/header_reader.h"
 #include "archive/layout.h"
-#include "common/crc32.h"
-#include "common/unpack_state.h"
-#include "shell/install_driver.h"
-#include "shell/platform_posix.h"
+#include "encode/arj_writer.h"
+#include "tools/entry_rules.h"
+#include "tools/entry_time.h"
+#include "tools/file_bytes.h"
+#include "tools/installer_file.h"
+#include "tools/pack_inputs.h"
+#include "tools/pack_messages.h"
+#include "tools/pack_progress.h"
+#include "tools/stubs.h"
 #include "tools/terminal_text.h"
 
 namespace {
 
-// The shortest working directory a Windows system can give ("C:\" and the
-// working-directory name): a longer name never fits a path buffer.
-constexpr size_t SHORTEST_WORK_DIR = 3 + sizeof WORK_DIR_NAME - 1;
-constexpr size_t ENTRY_NAME_MAX = PATH_SIZE - 1 - SHORTEST_WORK_DIR;
-constexpr size_t PE_HEADER_OFFSET_FIELD = 0x3C;
+// The main header's name: fixed, so that the output path never shows.
+constexpr const char ARCHIVE_NAME[] = "installer.arj";
 constexpr const char CODE_PAGE_NOTE[] = "show as different characters on every Windows code page";
 
 struct PackOptions {
-    const char* stub = nullptr;
-    const char* prompt = nullptr;
-    const char* prompt_file = nullptr;
-    const char* archive = nullptr;
-    const char* output = nullptr;
-    bool force = false;
+    const char* stub = nullptr;         // --stub: win32, win64 or a path; nullptr for win32
+    const char* prompt = nullptr;       // --prompt
+    const char* prompt_file = nullptr;  // --prompt-file
+    std::vector<const char*> inputs;    // files, folders and archives
+    const char* output = nullptr;       // -o
+    uint8_t method = 1;                 // --method: 0, 1 or 4
+    bool force = false;                 // --force
 };
 
-// What the stub's checks would have shown in a message box.
-std::string last_message;
-Platform checking_table;
-
-// The archive as read: the checking table's file calls serve it from
-// memory, so that the walk sees exactly the bytes that are written.
-struct MemoryArchive {
-    const std::vector<char>* bytes;  // the whole archive
-    size_t position;                 // where the next fread starts; may lie past the end
-};
-MemoryArchive memory_archive;
-
-// The temporary installer, removed when pack is interrupted.
-struct PackCleanup {
-    char temp_path[PATH_MAX];    // its path, valid while armed
-    volatile sig_atomic_t armed; // 1 while the file exists under temp_path
-};
-PackCleanup cleanup;
-
-int record_message(WindowHandle, const char* text, const char*, uint32_t) {
-    last_message = text;
-    return 1;
-}
-
-FileHandle memory_fopen(const char*, const char* mode) {
-    if (strcmp(mode, "rb") != 0) return nullptr;
-    memory_archive.position = 0;
-    return &memory_archive;
-}
-size_t memory_fread(void* buffer, size_t size, size_t count, FileHandle) {
-    const std::vector<char>& bytes = *memory_archive.bytes;
-    size_t left = memory_archive.position < bytes.size() ? bytes.size() - memory_archive.position : 0;
-    size_t items = size == 0 ? 0 : (left / size < count ? left / size : count);
-    if (items) memcpy(buffer, bytes.data() + memory_archive.position, items * size);
-    memory_archive.position += items * size;
-    return items;
-}
-int memory_fseek(FileHandle, int64_t offset, int origin) {
-    int64_t base = origin == SEEK_FROM_START ? 0 : int64_t(memory_archive.position);
-    if (base + offset < 0) return -1;
-    memory_archive.position = size_t(base + offset);
-    return 0;
-}
-int memory_fclose(FileHandle) { return 0; }
-
-void error(const char* format, const char* a = "", const char* b = "") {
-    fputs("iunpack pack: error: ", stderr);
-    fprintf(stderr, format, a, b);
-    fputc('\n', stderr);
-}
-
-void warning(const char* format, const char* a = "", const char* b = "") {
-    fputs("iunpack pack: warning: ", stderr);
-    fprintf(stderr, format, a, b);
-    fputs(" (packed anyway: --force)\n", stderr);
-}
-
-// A content problem: refused, or with --force only reported.
-bool content_problem(bool force, const char* format, const char* a = "", const char* b = "") {
-    if (!force) {
-        error(format, a, b);
+bool check_stub(const PackOptions& o, Stub& stub) {
+    std::string error;
+    if (!load_stub(o.stub, stub, error)) {
+        pack_error(error);
         return false;
     }
-    warning(format, a, b);
+    if (stub.bytes.size() > size_t(PAYLOAD_OFFSET)) {
+        pack_error("the stub " + stub.label + " is larger than the 49152 bytes before the prompt field");
+        return false;
+    }
+    if (!is_pe(stub.bytes)) return pack_problem(o.force, "the stub " + stub.label + " is not a PE executable");
     return true;
-}
-
-bool read_file(const char* path, std::vector<char>& bytes) {
-    FILE* f = fopen(path, "rb");
-    if (!f) return false;
-    char block[65536];
-    size_t got;
-    while ((got = fread(block, 1, sizeof block, f)) > 0) bytes.insert(bytes.end(), block, block + got);
-    bool ok = !ferror(f);
-    fclose(f);
-    return ok;
-}
-
-// An MZ header whose e_lfanew points at a "PE\0\0" signature inside the file.
-bool is_pe(const std::vector<char>& stub) {
-    if (stub.size() < PE_HEADER_OFFSET_FIELD + 4 || stub[0] != 'M' || stub[1] != 'Z') return false;
-    uint32_t pe = 0;
-    for (int i = 3; i >= 0; i--) pe = pe << 8 | uint8_t(stub[PE_HEADER_OFFSET_FIELD + i]);
-    return pe <= stub.size() - 4 && memcmp(&stub[pe], "PE\0\0", 4) == 0;
-}
-
-bool check_stub(const PackOptions& o, std::vector<char>& stub) {
-    if (!read_file(o.stub, stub)) {
-        error("cannot read the stub %s: %s", o.stub, strerror(errno));
-        return false;
-    }
-    if (stub.size() > size_t(PAYLOAD_OFFSET)) {
-        error("the stub %s is larger than the %s bytes before the prompt field", o.stub, "49152");
-        return false;
-    }
-    if (!is_pe(stub)) return content_problem(o.force, "the stub %s is not a PE executable", o.stub);
-    return true;
-}
-
-// A byte above 127 is a different character on every Windows code page.
-bool has_high_bytes(const char* text, size_t n) {
-    for (size_t i = 0; i < n; i++)
-        if (static_cast<unsigned char>(text[i]) > 127) return true;
-    return false;
 }
 
 // The prompt field's text: at most PROMPT_FIELD_SIZE - 1 bytes, passed
@@ -158,9 +69,9 @@ bool has_high_bytes(const char* text, size_t n) {
 bool make_prompt(const PackOptions& o, std::string& prompt) {
     if (o.prompt) prompt = o.prompt;
     if (o.prompt_file) {
-        std::vector<char> bytes;
-        if (!read_file(o.prompt_file, bytes)) {
-            error("cannot read the prompt file %s: %s", o.prompt_file, strerror(errno));
+        std::vector<uint8_t> bytes;
+        if (!read_file_bytes(o.prompt_file, bytes)) {
+            pack_error(std::string("cannot read the prompt file ") + o.prompt_file + ": " + strerror(errno));
             return false;
         }
         prompt.assign(bytes.begin(), bytes.end());
@@ -168,149 +79,151 @@ bool make_prompt(const PackOptions& o, std::string& prompt) {
         if (!prompt.empty() && prompt.back() == '\r') prompt.pop_back();
     }
     if (prompt.find('\0') != std::string::npos) {
-        error("the prompt holds a zero byte, which would end it early");
+        pack_error("the prompt holds a zero byte, which would end it early");
         return false;
     }
     if (prompt.size() > PROMPT_FIELD_SIZE - 1) {
-        std::string size = std::to_string(prompt.size());
-        error("the prompt is %s bytes; the prompt field holds at most %s (it is never cut)", size.c_str(), "199");
+        pack_error("the prompt is " + std::to_string(prompt.size()) +
+                   " bytes; the prompt field holds at most 199 (it is never cut)");
         return false;
     }
-    if (has_high_bytes(prompt.data(), prompt.size()))
-        return content_problem(o.force, "the prompt holds bytes above 127, which %s", CODE_PAGE_NOTE);
+    if (has_high_bytes(prompt))
+        return pack_problem(o.force, std::string("the prompt holds bytes above 127, which ") + CODE_PAGE_NOTE);
     return true;
 }
 
-// Walks the archive as the stub will, on the bytes read: main header,
-// then every entry through the stub's validation and name rules, each
-// entry ending where its header says, to the end marker.
-bool check_archive(const PackOptions& o, const std::vector<char>& archive) {
-    checking_table = posix_platform;
-    checking_table.MessageBoxA = record_message;
-    checking_table.fopen = memory_fopen;
-    checking_table.fread = memory_fread;
-    checking_table.fseek = memory_fseek;
-    checking_table.fclose = memory_fclose;
-    memory_archive.bytes = &archive;
-    platform = &checking_table;
-    crc32_build_table();
-    archive_open(o.archive);
-    if (read_header() != 1) {
-        error("%s does not begin with a valid archive main header (%s)", o.archive,
-              last_message.empty() ? "end marker" : last_message.c_str());
-        archive_close();
+// setup.exe first, then by name, byte by byte: the order never depends on
+// the order of the INPUTs or of a folder's listing.
+void order_entries(std::vector<PackEntry>& entries) {
+    std::stable_sort(entries.begin(), entries.end(), [](const PackEntry& a, const PackEntry& b) {
+        bool a_setup = is_setup_name(a.name), b_setup = is_setup_name(b.name);
+        if (a_setup != b_setup) return a_setup;
+        return a.name < b.name;
+    });
+}
+
+// The newest entry's time (no later than SOURCE_DATE_EPOCH): the main
+// header's time depends on the entries alone, never on when pack runs.
+uint32_t archive_time(const std::vector<PackEntry>& entries, const TimeClamp& clamp) {
+    uint32_t newest = entry_dos_time(0, TimeClamp{});  // 1980-01-01, the earliest DOS time
+    for (const PackEntry& e : entries) newest = std::max(newest, e.dos_time);
+    if (clamp.set) newest = std::min(newest, entry_dos_time(clamp.limit, clamp));
+    return newest;
+}
+
+// The archive behind the prompt field: a lone archive INPUT as it is,
+// otherwise a new main header, the entries in order (files compressed,
+// archive entries copied) and the end marker.
+bool write_archive(ByteSink& sink, const PackInputs& inputs, std::vector<PackEntry>& entries, const PackOptions& o,
+                   const TimeClamp& clamp) {
+    if (inputs.single_archive) {
+        if (sink.write(inputs.single_archive->data(), inputs.single_archive->size())) return true;
+        pack_error(std::string("cannot write ") + o.output + ": " + strerror(errno));
         return false;
     }
-    bool ok = true, setup_found = false;
-    std::vector<std::string> names;  // each entry's file name, in lower case
-    int header;
-    while (ok && (header = read_header()) == 1) {
-        char stored_name[NAME_BUFFER_SIZE + 1];
-        memcpy(stored_name, unpack.header_name, NAME_BUFFER_SIZE);
-        stored_name[NAME_BUFFER_SIZE] = 0;
-        std::string stored = visible_text(stored_name);
-        const char* name = entry_output_name();
-        std::string folded = name ? name : "";
-        for (char& c : folded) c = char(tolower(static_cast<unsigned char>(c)));
-        last_message.clear();
-        if (validate_entry() != 0) {
-            ok = content_problem(o.force, "entry %s: %s", stored.c_str(), last_message.c_str());
-        } else if (!name) {
-            ok = content_problem(o.force, "entry %s: the name is not one plain file name%s", stored.c_str(),
-                                 " (the stub refuses it)");
-        } else if (strlen(name) > ENTRY_NAME_MAX) {
-            ok = content_problem(o.force, "entry %s: the name is longer than %s characters", stored.c_str(),
-                                 std::to_string(ENTRY_NAME_MAX).c_str());
-        } else if (std::find(names.begin(), names.end(), folded) != names.end()) {
-            ok = content_problem(o.force, "entry %s: a second file of that name%s", stored.c_str(),
-                                 " (compared without regard to case; the stub refuses it)");
-        } else if (has_high_bytes(name, strlen(name))) {
-            ok = content_problem(o.force, "entry %s: the name holds bytes above 127, which %s", stored.c_str(),
-                                 CODE_PAGE_NOTE);
+    uint64_t total = 0;
+    for (const PackEntry& e : entries) total += e.path.empty() ? 0 : e.file_size;
+    PackProgress progress(total, entries.size());
+    ArjWriter writer(sink);
+    writer.set_progress([&progress](uint64_t bytes) { progress.entry_read(bytes); });
+    bool ok = writer.begin(ARCHIVE_NAME, archive_time(entries, clamp));
+    if (!ok) pack_error(writer.error());
+    for (size_t i = 0; ok && i < entries.size(); i++) {
+        PackEntry& e = entries[i];
+        if (!e.path.empty()) {
+            progress.begin_entry(e.name);
+            FileSource source(e.path);
+            EntryOptions options;
+            options.name = e.name;
+            options.method = o.method;
+            options.dos_time = e.dos_time;
+            EntryResult result;
+            ok = writer.add(options, source, &result);
+            if (!ok) {
+                progress.clear();
+                pack_error("while packing " + visible_text(e.origin.c_str()) + ": " + writer.error());
+            }
+            e.original_size = result.original_size;
+            e.compressed_size = result.compressed_size;
+            progress.end_entry(e.file_size);
+        } else {
+            // An archive's entry ends within its bytes: the walk that found
+            // it read the next header (or the end marker) behind it.
+            const std::vector<uint8_t>& bytes = *e.archive;
+            ok = e.start >= 0 && e.start <= e.end && uint64_t(e.end) <= bytes.size() &&
+                 sink.write(bytes.data() + e.start, size_t(e.end - e.start));
+            if (!ok) pack_error(std::string("cannot write ") + o.output + ": " + strerror(errno));
         }
-        if (name) names.push_back(folded);
-        if (name && strcasecmp(name, SETUP_NAME) == 0) setup_found = true;
-        skip_entry_data();
     }
-    archive_close();
-    if (!ok) return false;
-    if (header != 0) {
-        error("%s: %s", o.archive, last_message.c_str());
+    progress.clear();
+    if (ok && !writer.finish()) {
+        pack_error(writer.error());
+        ok = false;
+    }
+    return ok;
+}
+
+// The installer file as written, walked by the launcher's reader: the
+// entries planned, in order, each one the launcher accepts.
+bool check_written(const std::vector<PackEntry>& planned) {
+    ArchiveWalk walked = walk_archive_file(temp_installer_path(), ARCHIVE_OFFSET);
+    std::string problem = walked.complete ? "" : walked.failure;
+    for (size_t i = 0; problem.empty() && i < planned.size(); i++) {
+        if (i >= walked.entries.size()) {
+            problem = "entries are missing";
+        } else {
+            const PackEntry& w = walked.entries[i];
+            if (w.stored != planned[i].stored || w.name.empty() || !w.refusal.empty() ||
+                w.original_size != planned[i].original_size)
+                problem = "entry " + w.stored + " is not the one written";
+        }
+    }
+    if (problem.empty() && walked.entries.size() != planned.size()) problem = "it holds more entries than written";
+    if (!problem.empty()) pack_error("the installer as written fails the launcher's walk: " + problem);
+    return problem.empty();
+}
+
+// Writes stub, padding, prompt field and archive to the temporary file,
+// then checks what it holds.
+bool write_installer(int fd, const Stub& stub, const std::string& prompt, const PackInputs& inputs,
+                     std::vector<PackEntry>& entries, const PackOptions& o, const TimeClamp& clamp) {
+    FILE* f = fdopen(fd, "w+b");
+    if (!f) {
+        close(fd);
+        pack_error(std::string("cannot write ") + o.output + ": " + strerror(errno));
         return false;
     }
-    if (!setup_found) return content_problem(o.force, "%s has no entry named %s", o.archive, SETUP_NAME);
-    return true;
-}
-
-// Nothing to write is success (and keeps a null vector data() away from fwrite).
-bool write_all(FILE* f, const void* bytes, size_t n) { return n == 0 || fwrite(bytes, 1, n, f) == n; }
-
-void remove_temp_and_reraise(int signal_number) {
-    if (cleanup.armed) unlink(cleanup.temp_path);
-    signal(signal_number, SIG_DFL);
-    raise(signal_number);
-}
-
-// SIGINT and SIGTERM, held back while the temporary file comes and goes.
-void block_interruptions(bool block) {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigprocmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
-}
-
-// Creates the temporary installer beside the target and arms its removal
-// on SIGINT and SIGTERM. A descriptor, or -1 after the error is printed.
-int create_temp(const char* output) {
-    std::string pattern = std::string(output) + ".XXXXXX";
-    if (pattern.size() >= sizeof cleanup.temp_path) {
-        error("the path %s is too long", output);
-        return -1;
+    std::vector<uint8_t> head(size_t(ARCHIVE_OFFSET), 0);
+    std::copy(stub.bytes.begin(), stub.bytes.end(), head.begin());
+    std::copy(prompt.begin(), prompt.end(), head.begin() + PAYLOAD_OFFSET);
+    bool ok = fwrite(head.data(), 1, head.size(), f) == head.size();
+    if (!ok) pack_error(std::string("cannot write ") + o.output + ": " + strerror(errno));
+    if (ok) {
+        FileSink sink(f);
+        ok = write_archive(sink, inputs, entries, o, clamp);
     }
-    memcpy(cleanup.temp_path, pattern.c_str(), pattern.size() + 1);
-    signal(SIGINT, remove_temp_and_reraise);
-    signal(SIGTERM, remove_temp_and_reraise);
-    block_interruptions(true);
-    int fd = mkstemp(cleanup.temp_path);
-    cleanup.armed = fd >= 0;
-    block_interruptions(false);
-    if (fd < 0) error("cannot create a file beside %s: %s", output, strerror(errno));
-    return fd;
-}
-
-// Gives the temporary installer the target's name, or removes it.
-bool settle_temp(bool keep, const char* output) {
-    block_interruptions(true);
-    bool ok = keep;
-    int saved = 0;
-    if (keep) {
-        mode_t mask = umask(0);
-        umask(mask);
-        ok = chmod(cleanup.temp_path, 0777 & ~mask) == 0 && rename(cleanup.temp_path, output) == 0;
-        saved = errno;
+    if (ok && (fflush(f) != 0 || fsync(fd) != 0)) {
+        pack_error(std::string("cannot write ") + o.output + ": " + strerror(errno));
+        ok = false;
     }
-    if (!ok) unlink(cleanup.temp_path);
-    cleanup.armed = 0;
-    block_interruptions(false);
-    if (keep && !ok) error("cannot write %s: %s", output, strerror(saved));
+    ok = ok && check_written(entries);
+    if (fclose(f) != 0 && ok) {
+        pack_error(std::string("cannot write ") + o.output + ": " + strerror(errno));
+        ok = false;
+    }
     return ok;
 }
 
-// Writes stub, padding, prompt field and archive to the temporary file.
-bool write_installer(int fd, const std::vector<char>& stub, const std::string& prompt,
-                     const std::vector<char>& archive, const char* output) {
-    FILE* f = fdopen(fd, "wb");
-    std::vector<char> padding(size_t(PAYLOAD_OFFSET) - stub.size(), 0);
-    char field[PROMPT_FIELD_SIZE] = {0};
-    memcpy(field, prompt.data(), prompt.size());
-    bool ok = f && write_all(f, stub.data(), stub.size()) && write_all(f, padding.data(), padding.size()) &&
-              write_all(f, field, sizeof field) && write_all(f, archive.data(), archive.size()) && fflush(f) == 0 &&
-              fsync(fd) == 0;
-    int saved = errno;
-    if (f ? fclose(f) != 0 : close(fd) != 0) ok = false;
-    if (!ok) error("cannot write %s: %s", output, strerror(saved));
-    return ok;
+void print_summary(const char* output, const std::vector<PackEntry>& entries, double seconds) {
+    uint64_t original = 0, packed = 0;
+    for (const PackEntry& e : entries) {
+        original += e.original_size;
+        packed += e.compressed_size;
+    }
+    char ratio[16] = "-";
+    if (original) snprintf(ratio, sizeof ratio, "%.3g%%", 100.0 * double(packed) / double(original));
+    printf("packed %s: %zu entries, %llu bytes into %llu (%s), %.1f s\n", output, entries.size(),
+           static_cast<unsigned long long>(original), static_cast<unsigned long long>(packed), ratio, seconds);
 }
 
 int usage(const char* what) {
@@ -321,41 +234,60 @@ int usage(const char* what) {
 }  // namespace
 
 int pack_command(int argc, char** argv) {
+    auto started = std::chrono::steady_clock::now();
     PackOptions o;
     for (int i = 0; i < argc; i++) {
         const char* a = argv[i];
         bool takes_value = strcmp(a, "--stub") == 0 || strcmp(a, "--prompt") == 0 ||
-                           strcmp(a, "--prompt-file") == 0 || strcmp(a, "-o") == 0;
+                           strcmp(a, "--prompt-file") == 0 || strcmp(a, "--method") == 0 || strcmp(a, "-o") == 0;
         if (takes_value && i + 1 == argc) return usage("an option lacks its value");
         if (strcmp(a, "--stub") == 0) o.stub = argv[++i];
         else if (strcmp(a, "--prompt") == 0) o.prompt = argv[++i];
         else if (strcmp(a, "--prompt-file") == 0) o.prompt_file = argv[++i];
         else if (strcmp(a, "-o") == 0) o.output = argv[++i];
         else if (strcmp(a, "--force") == 0) o.force = true;
-        else if (a[0] == '-' && a[1] != 0) return usage("unknown option");
-        else if (o.archive) return usage("more than one ARCHIVE");
-        else o.archive = a;
+        else if (strcmp(a, "--method") == 0) {
+            const char* m = argv[++i];
+            if (strcmp(m, "0") != 0 && strcmp(m, "1") != 0 && strcmp(m, "4") != 0)
+                return usage("--method takes 0, 1 or 4");
+            o.method = uint8_t(m[0] - '0');
+        } else if (a[0] == '-' && a[1] != 0) return usage("unknown option");
+        else o.inputs.push_back(a);
     }
-    if (!o.stub || !o.archive || !o.output) return usage("needs --stub STUB.exe, ARCHIVE and -o INSTALLER.exe");
+    if (o.inputs.empty() || !o.output) return usage("needs INPUT... and -o INSTALLER.exe");
     if (o.prompt && o.prompt_file) return usage("--prompt and --prompt-file exclude each other");
 
-    std::vector<char> stub;
+    TimeClamp clamp;
+    std::string clamp_error;
+    if (!time_clamp_from_environment(clamp, clamp_error)) {
+        pack_error(clamp_error);
+        return 1;
+    }
+    Stub stub;
     std::string prompt;
     if (!check_stub(o, stub) || !make_prompt(o, prompt)) return 1;
-    // The installer is written beside the target and renamed, so that no
-    // partial installer is ever left under the target's name.
-    int fd = create_temp(o.output);
+    // The temporary file first: an INPUT may keep pack waiting (a FIFO),
+    // and an interruption then still finds it.
+    int fd = create_temp_installer(o.output);
     if (fd < 0) return 1;
-    std::vector<char> archive;
-    bool ok = read_file(o.archive, archive);
-    if (!ok) error("cannot read the archive %s: %s", o.archive, strerror(errno));
-    ok = ok && check_archive(o, archive);
+    // A folder may hold the installer being written (and the one it
+    // replaces): neither is packed.
+    std::set<FileIdentity> left_out;
+    struct stat st;
+    if (fstat(fd, &st) == 0) left_out.insert({st.st_dev, st.st_ino});
+    if (stat(o.output, &st) == 0) left_out.insert({st.st_dev, st.st_ino});
+    PackInputs inputs;
+    bool ok = gather_inputs(o.inputs, clamp, left_out, inputs);
+    std::vector<PackEntry>& entries = inputs.entries;
+    if (ok && !inputs.single_archive) order_entries(entries);
+    ok = ok && check_entries(entries, o.force);
     if (ok) {
-        ok = write_installer(fd, stub, prompt, archive, o.output);
+        ok = write_installer(fd, stub, prompt, inputs, entries, o, clamp);
     } else {
         close(fd);
     }
-    if (!settle_temp(ok, o.output)) return 1;
-    printf("packed %s\n", o.output);
+    if (!settle_temp_installer(ok, o.output)) return 1;
+    std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+    print_summary(o.output, entries, seconds.count());
     return 0;
 }

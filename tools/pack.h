@@ -1,5 +1,6 @@
-// iunpack pack: builds an installer from the stub, a prompt and an archive,
-// after checking that the stub would accept every entry and find setup.exe.
+// iunpack pack: builds an installer from a stub, a prompt and INPUTs
+// (files, folders and archives), after checking that the stub would accept
+// every entry and find setup.exe.
 #pragma once
 
 // argv holds the arguments after "pack". Returns the exit status: 0 packed,

@@ -1,0 +1,200 @@
+#include "tools/entry_rules.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "archive/entry_extraction.h"
+#include "archive/header_reader.h"
+#include "archive/layout.h"
+#include "common/crc32.h"
+#include "common/unpack_state.h"
+#include "shell/install_driver.h"
+#include "shell/platform_posix.h"
+#include "tools/pack_messages.h"
+#include "tools/terminal_text.h"
+
+namespace {
+
+// The shortest working directory a Windows system can give ("C:\" and the
+// working-directory name): a longer name never fits a path buffer.
+constexpr size_t SHORTEST_WORK_DIR = 3 + sizeof WORK_DIR_NAME - 1;
+constexpr size_t ENTRY_NAME_MAX = PATH_SIZE - 1 - SHORTEST_WORK_DIR;
+constexpr uint64_t ENTRY_SIZE_LIMIT = 0xFFFFFFFFu;  // the headers' 32-bit size fields
+constexpr int FIELD_DOS_TIME = 8;
+constexpr const char CODE_PAGE_NOTE[] = "show as different characters on every Windows code page";
+
+// The walk's platform: the POSIX table with message boxes recorded, and
+// for an archive in memory, file calls served from its bytes.
+struct WalkState {
+    Platform table;                       // what `platform` points at during a walk
+    std::string last_message;             // the text of the last message box the launcher's code showed
+    const std::vector<uint8_t>* memory;   // the archive in memory, or nullptr for a file
+    size_t position;                      // where the next memory read starts; may lie past the end
+};
+WalkState walk;
+
+int record_message(WindowHandle, const char* text, const char*, uint32_t) {
+    walk.last_message = text;
+    return 1;
+}
+
+FileHandle memory_fopen(const char*, const char* mode) {
+    if (strcmp(mode, "rb") != 0) return nullptr;
+    walk.position = 0;
+    return &walk;
+}
+size_t memory_fread(void* buffer, size_t size, size_t count, FileHandle) {
+    const std::vector<uint8_t>& bytes = *walk.memory;
+    size_t left = walk.position < bytes.size() ? bytes.size() - walk.position : 0;
+    size_t items = size == 0 ? 0 : (left / size < count ? left / size : count);
+    if (items) memcpy(buffer, bytes.data() + walk.position, items * size);
+    walk.position += items * size;
+    return items;
+}
+int memory_fseek(FileHandle, int64_t offset, int origin) {
+    int64_t base = origin == SEEK_FROM_START ? 0 : int64_t(walk.position);
+    if (base + offset < 0) return -1;
+    walk.position = size_t(base + offset);
+    return 0;
+}
+int memory_fclose(FileHandle) { return 0; }
+
+uint32_t raw32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// The launcher's walk: main header, then per entry its validation and
+// output name, each entry ending where its header says, to the end marker.
+ArchiveWalk run_walk(const char* path, int64_t offset) {
+    ArchiveWalk result;
+    walk.table.MessageBoxA = record_message;
+    platform = &walk.table;
+    unpack.host_window = nullptr;
+    crc32_build_table();
+    walk.last_message.clear();
+    if (!archive_open(path)) {
+        result.failure = "cannot be opened";
+        return result;
+    }
+    if (!archive_seek(offset) || read_header() != 1) {
+        result.failure = walk.last_message.empty() ? "it ends before one" : walk.last_message;
+        archive_close();
+        return result;
+    }
+    result.main_header_read = true;
+    int header;
+    for (;;) {
+        int64_t start = archive_tell();
+        walk.last_message.clear();
+        if ((header = read_header()) != 1) break;
+        PackEntry e;
+        char stored[NAME_BUFFER_SIZE + 1];
+        memcpy(stored, unpack.header_name, NAME_BUFFER_SIZE);
+        stored[NAME_BUFFER_SIZE] = 0;
+        e.stored = stored;
+        const char* name = entry_output_name();
+        e.name = name ? name : "";
+        if (validate_entry() != 0) e.refusal = walk.last_message;
+        e.start = start - offset;
+        e.end = unpack.header.data_end - offset;
+        e.dos_time = raw32(unpack.header.raw + FIELD_DOS_TIME);
+        e.original_size = unpack.header.original_size;
+        e.compressed_size = unpack.header.compressed_size;
+        result.entries.push_back(e);
+        skip_entry_data();
+    }
+    archive_close();
+    result.complete = header == 0;
+    if (!result.complete) result.failure = walk.last_message;
+    return result;
+}
+
+std::string fold_case(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return folded;
+}
+
+}  // namespace
+
+ArchiveWalk walk_archive_bytes(const std::vector<uint8_t>& bytes) {
+    walk.table = posix_platform;
+    walk.table.fopen = memory_fopen;
+    walk.table.fread = memory_fread;
+    walk.table.fseek = memory_fseek;
+    walk.table.fclose = memory_fclose;
+    walk.memory = &bytes;
+    return run_walk("", 0);
+}
+
+ArchiveWalk walk_archive_file(const char* path, int64_t offset) {
+    walk.table = posix_platform;
+    walk.memory = nullptr;
+    return run_walk(path, offset);
+}
+
+std::string launcher_output_name(const std::string& name) {
+    if (name.size() >= NAME_BUFFER_SIZE || name.find('\0') != std::string::npos) return "";
+    memset(unpack.header_name, 0, NAME_BUFFER_SIZE);
+    memcpy(unpack.header_name, name.data(), name.size());
+    unpack.header.entry_name_pos = 0;
+    const char* output = entry_output_name();
+    return output ? output : "";
+}
+
+bool is_setup_name(const std::string& name) { return fold_case(name) == SETUP_NAME; }
+
+bool has_high_bytes(const std::string& text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) > 127) return true;
+    return false;
+}
+
+bool check_entries(const std::vector<PackEntry>& entries, bool force) {
+    bool ok = true, setup_found = false;
+    for (const PackEntry& e : entries) {
+        std::string origin = visible_text(e.origin.c_str());
+        if (!e.refusal.empty()) {
+            pack_error(origin + ": " + e.refusal + " (the launcher refuses the entry)");
+            ok = false;
+        }
+        if (e.nested) {
+            ok &= pack_problem(force, origin + ": a file in a subfolder; an installer holds no folders, so it " +
+                                          "would be stored flat as " + visible_text(e.name.c_str()));
+        }
+        if (e.name.empty()) {
+            pack_error(origin + ": the name " + visible_text(e.stored.c_str()) +
+                       " is not one plain file name that Windows opens as it stands (the launcher refuses it)");
+            ok = false;
+        } else if (e.name.size() > ENTRY_NAME_MAX) {
+            pack_error(origin + ": the name is longer than " + std::to_string(ENTRY_NAME_MAX) +
+                       " characters, more than fits the shortest temporary path");
+            ok = false;
+        } else if (has_high_bytes(e.name)) {
+            ok &= pack_problem(force, origin + ": the name holds bytes above 127, which " + CODE_PAGE_NOTE);
+        }
+        if (!e.path.empty() && e.file_size > ENTRY_SIZE_LIMIT) {
+            pack_error(origin + ": " + std::to_string(e.file_size) +
+                       " bytes; an entry holds at most 4294967295 (the archive's 32-bit size fields)");
+            ok = false;
+        }
+        if (is_setup_name(e.name)) setup_found = true;
+    }
+    // One name twice, in any letter case: the launcher creates each file
+    // exclusively and refuses the second.
+    std::vector<const PackEntry*> by_name;
+    for (const PackEntry& e : entries)
+        if (!e.name.empty()) by_name.push_back(&e);
+    std::stable_sort(by_name.begin(), by_name.end(),
+                     [](const PackEntry* a, const PackEntry* b) { return fold_case(a->name) < fold_case(b->name); });
+    for (size_t i = 1; i < by_name.size(); i++) {
+        if (fold_case(by_name[i - 1]->name) != fold_case(by_name[i]->name)) continue;
+        pack_error(visible_text(by_name[i]->origin.c_str()) + ": a second file of that name (compared without " +
+                   "regard to case, after " + visible_text(by_name[i - 1]->origin.c_str()) +
+                   "; the launcher refuses it)");
+        ok = false;
+    }
+    if (!setup_found) ok &= pack_problem(force, std::string("no entry named ") + SETUP_NAME + " (the launcher runs it)");
+    return ok;
+}

@@ -1,0 +1,74 @@
+#include "tools/installer_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include "tools/pack_messages.h"
+
+namespace {
+
+// The temporary installer, removed when pack is interrupted.
+struct PackCleanup {
+    char temp_path[PATH_MAX];     // its path, valid while armed
+    volatile sig_atomic_t armed;  // 1 while the file exists under temp_path
+};
+PackCleanup cleanup;
+
+void remove_temp_and_reraise(int signal_number) {
+    if (cleanup.armed) unlink(cleanup.temp_path);
+    signal(signal_number, SIG_DFL);
+    raise(signal_number);
+}
+
+// SIGINT and SIGTERM, held back while the temporary file comes and goes.
+void block_interruptions(bool block) {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigprocmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+}
+
+}  // namespace
+
+int create_temp_installer(const char* output) {
+    std::string pattern = std::string(output) + ".XXXXXX";
+    if (pattern.size() >= sizeof cleanup.temp_path) {
+        pack_error(std::string("the path ") + output + " is too long");
+        return -1;
+    }
+    memcpy(cleanup.temp_path, pattern.c_str(), pattern.size() + 1);
+    signal(SIGINT, remove_temp_and_reraise);
+    signal(SIGTERM, remove_temp_and_reraise);
+    block_interruptions(true);
+    int fd = mkstemp(cleanup.temp_path);
+    cleanup.armed = fd >= 0;
+    block_interruptions(false);
+    if (fd < 0) pack_error(std::string("cannot create a file beside ") + output + ": " + strerror(errno));
+    return fd;
+}
+
+const char* temp_installer_path() { return cleanup.temp_path; }
+
+bool settle_temp_installer(bool keep, const char* output) {
+    block_interruptions(true);
+    bool ok = keep;
+    int saved = 0;
+    if (keep) {
+        mode_t mask = umask(0);
+        umask(mask);
+        ok = chmod(cleanup.temp_path, 0777 & ~mask) == 0 && rename(cleanup.temp_path, output) == 0;
+        saved = errno;
+    }
+    if (!ok) unlink(cleanup.temp_path);
+    cleanup.armed = 0;
+    block_interruptions(false);
+    if (keep && !ok) pack_error(std::string("cannot write ") + output + ": " + strerror(saved));
+    return ok;
+}

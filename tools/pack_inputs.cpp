@@ -1,0 +1,155 @@
+#include "tools/pack_inputs.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <utility>
+
+#include "archive/layout.h"
+#include "tools/entry_rules.h"
+#include "tools/file_bytes.h"
+#include "tools/pack_messages.h"
+#include "tools/terminal_text.h"
+
+namespace {
+
+// What gathering carries through the folders.
+struct Gathering {
+    const TimeClamp& clamp;                 // for the entries' times
+    const std::set<FileIdentity>& left_out; // files never packed
+    std::set<FileIdentity> folders_seen;    // each folder walked once, whatever links lead to it
+    PackInputs& out;                        // what is gathered
+};
+
+std::string shown(const std::string& path) { return visible_text(path.c_str()); }
+
+std::string base_name(const std::string& path) {
+    size_t end = path.find_last_not_of('/');
+    if (end == std::string::npos) return path;
+    size_t start = path.find_last_of('/', end);
+    return path.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+
+std::string joined(const std::string& folder, const char* name) {
+    return folder.ends_with('/') ? folder + name : folder + "/" + name;
+}
+
+PackEntry file_entry(const std::string& path, const struct stat& st, bool nested, const TimeClamp& clamp) {
+    PackEntry e;
+    e.stored = base_name(path);
+    e.name = launcher_output_name(e.stored);
+    e.origin = path;
+    e.path = path;
+    e.file_size = uint64_t(st.st_size);
+    e.nested = nested;
+    e.dos_time = entry_dos_time(int64_t(st.st_mtime), clamp);
+    return e;
+}
+
+bool is_left_out(const Gathering& g, const std::string& path, const struct stat& st) {
+    if (!g.left_out.count({st.st_dev, st.st_ino})) return false;
+    fprintf(stderr, "iunpack pack: note: %s is left out: it is the installer being written\n", shown(path).c_str());
+    return true;
+}
+
+// The files of `folder`; those of its subfolders (walked once each, links
+// followed) are nested.
+bool add_folder(const std::string& folder, bool nested, Gathering& g) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) {
+        pack_error("cannot read the folder " + shown(folder) + ": " + strerror(errno));
+        return false;
+    }
+    bool ok = true;
+    while (struct dirent* d = readdir(dir)) {
+        if (strcmp(d->d_name, ".") == 0 || strcmp(d->d_name, "..") == 0) continue;
+        std::string path = joined(folder, d->d_name);
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0) {
+            pack_error("cannot read " + shown(path) + ": " + strerror(errno));
+            ok = false;
+        } else if (S_ISDIR(st.st_mode)) {
+            if (g.folders_seen.insert({st.st_dev, st.st_ino}).second) ok &= add_folder(path, true, g);
+        } else if (S_ISREG(st.st_mode)) {
+            if (!is_left_out(g, path, st)) g.out.entries.push_back(file_entry(path, st, nested, g.clamp));
+        } else {
+            pack_error(shown(path) + " is not a regular file");
+            ok = false;
+        }
+    }
+    closedir(dir);
+    return ok;
+}
+
+// An archive INPUT: the bytes already read (its identifier) and the rest,
+// from the same handle, so that what is walked is what is written.
+bool add_archive(const char* input, FILE* file, PackInputs& out) {
+    std::vector<uint8_t>& bytes = out.archives.emplace_back(std::vector<uint8_t>{uint8_t(HEADER_ID), HEADER_ID >> 8});
+    if (!read_rest(file, bytes)) {
+        pack_error(std::string("cannot read the archive ") + shown(input) + ": " + strerror(errno));
+        return false;
+    }
+    ArchiveWalk walked = walk_archive_bytes(bytes);
+    if (!walked.main_header_read) {
+        pack_error(shown(input) + " does not begin with a valid archive main header (" + walked.failure + ")");
+        return false;
+    }
+    if (!walked.complete) {
+        pack_error(shown(input) + ": " + walked.failure);
+        return false;
+    }
+    for (PackEntry& e : walked.entries) {
+        e.origin = std::string(input) + ": entry " + e.stored;
+        e.archive = &bytes;
+        out.entries.push_back(std::move(e));
+    }
+    return true;
+}
+
+bool add_input(const char* input, Gathering& g) {
+    struct stat st;
+    if (stat(input, &st) != 0) {
+        pack_error(std::string("cannot read ") + shown(input) + ": " + strerror(errno));
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        g.folders_seen.insert({st.st_dev, st.st_ino});
+        return add_folder(input, false, g);
+    }
+    if (is_left_out(g, input, st)) return true;
+    FILE* file = fopen(input, "rb");
+    if (!file) {
+        pack_error(std::string("cannot read ") + shown(input) + ": " + strerror(errno));
+        return false;
+    }
+    uint8_t id[2] = {0, 0};
+    size_t got = fread(id, 1, 2, file);
+    bool ok;
+    if (got == 2 && id[0] == uint8_t(HEADER_ID) && id[1] == HEADER_ID >> 8) {
+        ok = add_archive(input, file, g.out);
+    } else if (S_ISREG(st.st_mode)) {
+        g.out.entries.push_back(file_entry(input, st, false, g.clamp));
+        ok = true;
+    } else {
+        pack_error(shown(input) + " is neither a regular file, a folder nor an archive");
+        ok = false;
+    }
+    fclose(file);
+    return ok;
+}
+
+}  // namespace
+
+bool gather_inputs(const std::vector<const char*>& inputs, const TimeClamp& clamp,
+                   const std::set<FileIdentity>& left_out, PackInputs& out) {
+    out.single_archive = nullptr;
+    Gathering g{clamp, left_out, {}, out};
+    bool ok = true;
+    for (const char* input : inputs) ok &= add_input(input, g);
+    if (ok && inputs.size() == 1 && out.archives.size() == 1) out.single_archive = &out.archives.front();
+    return ok;
+}

@@ -1,0 +1,31 @@
+// pack's INPUTs: files, folders (their own files; files in subfolders are
+// marked nested) and archives (recognised by the header identifier at their
+// start, read once into memory and walked as the launcher walks them).
+#pragma once
+
+#include <sys/types.h>
+
+#include <list>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/entry_time.h"
+#include "tools/pack_entry.h"
+
+struct PackInputs {
+    std::vector<PackEntry> entries;              // every entry, in the order found
+    std::list<std::vector<uint8_t>> archives;    // each archive input's bytes, as read
+    const std::vector<uint8_t>* single_archive;  // the archive when it is the only INPUT (written as it is), else nullptr
+};
+
+// A file by its device and inode.
+using FileIdentity = std::pair<dev_t, ino_t>;
+
+// False, after printing why, when an INPUT cannot be read, is no file,
+// folder or archive, or is an archive the launcher cannot walk. Files in
+// `left_out` (the installer being written, and the one it replaces) are
+// passed over with a note: a folder may hold its own installer.
+bool gather_inputs(const std::vector<const char*>& inputs, const TimeClamp& clamp,
+                   const std::set<FileIdentity>& left_out, PackInputs& out);

@@ -1,0 +1,25 @@
+// The stub an installer starts with: one that this iunpack carries
+// (win32, the product, or win64) or a file the author names.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/embedded_stubs.h"
+
+struct Stub {
+    std::vector<uint8_t> bytes;
+    std::string label;                     // how messages name it
+    const EmbeddedStub* embedded;          // the carried stub it is, or nullptr for a file
+};
+
+// `choice` is "win32", "win64" or a path; nullptr picks win32. False, with
+// `error` set, when the file cannot be read.
+bool load_stub(const char* choice, Stub& stub, std::string& error);
+// An MZ header whose e_lfanew points at a "PE\0\0" signature inside `bytes`.
+bool is_pe(const std::vector<uint8_t>& bytes);
+// The end of the last section's raw data by the PE section table: the
+// length of the file the linker wrote, when `bytes` (which may go on with
+// padding) begins with one; 0 when the headers do not tell.
+size_t pe_file_extent(const std::vector<uint8_t>& bytes);
