@@ -325,12 +325,11 @@ finish
 # block, so the copy must go in bounded blocks. The stub checks the CRC;
 # setup sees the size.
 begin large_stored_entry
-cp "$PROBE" "$CASE/setup.exe"
-head -c 720000000 /dev/urandom >"$CASE/large.bin"
-python3 "$ROOT/bench/stored_archive.py" "$CASE/payload.arj" setup.exe=@"$CASE/setup.exe" large.bin=@"$CASE/large.bin"
-rm -f "$CASE/large.bin"
-pack "$CASE/payload.arj" "$CASE/installer.exe"
-rm -f "$CASE/payload.arj"
+mkdir -p "$CASE/payload"
+cp "$PROBE" "$CASE/payload/setup.exe"
+head -c 720000000 /dev/urandom >"$CASE/payload/large.bin"
+pack "$CASE/payload" "$CASE/installer.exe" --method 0
+rm -rf "$CASE/payload"
 (cd "$CASE" && exec timeout "$RUN_TIMEOUT" "$WINE" installer.exe >"$CASE/wine.out" 2>"$CASE/wine.err") &
 pid=$!
 if region=$(shoot_host_window "$OUT/screenshot.png" 120); then
