@@ -1,84 +1,102 @@
-// Method 4: literals and matches in fixed prefix codes of unary-counted
-// width, no tables.
-//
-// The format reads its bits through a 16-bit register that is topped up
-// from the bit input: when a single-bit take finds it empty, or an n-bit
-// take finds fewer than n bits, it takes 16 - count bits at once. The bits
-// come out in stream order either way, so this decoder reads them straight
-// from the bit reader and only counts what the register would hold; the
-// count matters for how far the bit input has been advanced, and so for
-// where archive_stream stands after the entry.
 #include "decode/method4.h"
 
 #include "common/unpack_error.h"
-#include "common/unpack_state.h"
+#include "decode/decode_entry.h"
 #include "decode/decode_window.h"
 #include "decode/decoders.h"
 
-Method4Register method4_register;
+// The literals of one refill: at least 56 bits are held, 6 literals' worth.
+inline constexpr uint32_t FAST_LITERALS_MIN = REFILLED_BITS_MIN / LITERAL_ITEM_BITS;
+static_assert(MATCH_BITS_MAX <= REFILLED_BITS_MIN);
+static_assert(FAST_LITERALS_MIN <= MAX_MATCH_LENGTH);
 
-// Decodes items until original_size bytes are produced (r.to_produce
-// counts down to 0), or until the entry ends early. False after a failed
-// flush.
+// The register's count after one literal: a single-bit take and an 8-bit
+// take.
+static inline uint32_t after_literal(uint32_t count) {
+    return after_field(after_single_bits(count, 1), LITERAL_BITS);
+}
+
+// Items while none needs a test of its own.
 //
-// Contract: window holds WINDOW_SIZE bytes, *position < WINDOW_SIZE, r holds
-// at least 16 bits. Every field read is at most 13 bits and every prefix at
-// most 7, each consumed by drop_bits, which keeps 16 bits available. A
-// distance code is at most 15871, below WINDOW_SIZE, so the source computed
-// with one wrap lies inside the window; copy_match keeps both indexes there.
-// Only the reader's refill ends the entry early (past the data, or a file
-// that ends): end_entry leaves one byte to produce, so the item at hand is
-// the last. A match longer than what is left is not copied (damage):
-// nothing past original_size is ever produced.
-static bool decode_items(uint8_t* window, uint32_t* position, BitReader& r, uint32_t& register_count) {
-    uint32_t pos = *position;
-    bool ok = true;
-    do {
+// Entry contract, which the loop condition keeps for every item: at least
+// FAST_REFILL_BYTES taken bytes at r.next, so the refill leaves 56 bits or
+// more, all of them the entry's own: a match (MATCH_BITS_MAX) or up to
+// FAST_LITERALS_MIN literals and more while 9 bits are held; position <
+// limit, where limit <= block_end and limit + MAX_MATCH_LENGTH <=
+// (position + to_produce at the start), so the item ends inside the
+// window's margin and never reaches original_size (no damage check). A
+// distance reaches at most 15872 bytes back, inside the history.
+static void decode_fast(DecodeWindow& window, BitReader& reader, uint32_t& register_count, uint32_t& to_produce) {
+    BitReader r = reader;  // in registers: the window's byte stores could alias the caller's copy
+    uint32_t count = register_count;
+    uint8_t* const bytes = window.bytes;
+    const uint8_t* const fast_end = r.end - FAST_REFILL_BYTES;
+    const uint32_t start = window.position;
+    uint32_t position = start;
+    uint32_t limit = window.block_end;
+    if (to_produce - MAX_MATCH_LENGTH < limit - position) limit = position + to_produce - MAX_MATCH_LENGTH;
+    while (position < limit && r.next <= fast_end) {
+        refill_bits_fast(r);
         if (peek_bits(r, 1) == 0) {
-            // A literal: the 0 prefix and 8 bits, in one step.
-            register_count = after_field(after_single_bits(register_count, 1), LITERAL_BITS);
-            window[pos++] = uint8_t(peek_bits(r, 1 + LITERAL_BITS));
-            drop_bits(r, 1 + LITERAL_BITS);
-            r.to_produce--;
-            if (pos == WINDOW_SIZE) {
-                if (!(ok = flush_window(window, WINDOW_SIZE))) break;
-                pos = 0;
-            }
+            do {
+                bytes[position++] = uint8_t(peek_bits(r, LITERAL_ITEM_BITS));
+                drop_held_bits(r, LITERAL_ITEM_BITS);
+                count = after_literal(count);
+            } while (peek_bits(r, 1) == 0 && r.count >= LITERAL_ITEM_BITS);
             continue;
         }
-        uint32_t length = read_length_code(r, register_count) + MIN_MATCH_LENGTH - 1;
-        uint32_t back = read_distance_code(r, register_count) + 1;
-        if (__builtin_expect(length > r.to_produce, 0)) {
-            end_entry(r, ERR_BAD_CRC);
-            break;
-        }
-        r.to_produce -= length;
-        uint32_t source = pos >= back ? pos - back : pos + WINDOW_SIZE - back;
-        if (!(ok = copy_match(window, pos, source, length))) break;
-    } while (r.to_produce != 0);
-    *position = pos;
-    return ok;
+        uint32_t length, back;
+        read_match<true>(r, count, &length, &back);
+        copy_match(bytes + position, back, length);
+        position += length;
+    }
+    // The careful path needs its 16 bits; they lie in the entry's data.
+    if (r.count < LOOKAHEAD_BITS) refill_bits(r);
+    to_produce -= position - start;
+    window.position = position;
+    register_count = count;
+    reader = r;
 }
 
-int decode_method4() {
-    uint8_t* window = obtain_window();
-    if (!window) return ERR_ALLOC_MEMORY;
-    start_bits();
-    uint32_t register_count = 0;
-    uint32_t position = 0;
-    bool ok = true;
-    if (unpack.header.original_size != 0) {
-        BitReader r = bit_reader;
-        ok = decode_items(window, &position, r, register_count);
-        bit_reader = r;
+// One item with every test. The item at hand completes when the entry ends
+// inside it (a literal is stored; a match is not copied, nor one longer
+// than what is left: nothing past original_size is ever produced).
+//
+// Contract: r holds at least 16 bits, position < block_end, to_produce > 0.
+static void decode_careful(DecodeWindow& window, BitReader& r, uint32_t& register_count, uint32_t& to_produce) {
+    if (peek_bits(r, 1) == 0) {
+        register_count = after_literal(register_count);
+        window.bytes[window.position++] = uint8_t(peek_bits(r, LITERAL_ITEM_BITS));
+        drop_bits(r, LITERAL_ITEM_BITS);
+        to_produce--;
+        return;
     }
-    // The bits still in the register have left the bit input already.
-    method4_register.register_count = uint16_t(register_count);
-    method4_register.bit_register =
-        uint16_t(register_count ? (lookahead() >> (REGISTER_BITS - register_count)) << (REGISTER_BITS - register_count) : 0);
-    skip_bits(register_count);
-    settle_bits();
-    int result = finish_window(window, position, ok);
-    release_window(window);
-    return result;
+    uint32_t length, back;
+    read_match<false>(r, register_count, &length, &back);
+    if (r.ended != 0 || length > to_produce) {
+        end_entry(r, ERR_BAD_CRC);
+        return;
+    }
+    copy_match(window.bytes + window.position, back, length);
+    window.position += length;
+    to_produce -= length;
 }
+
+// Decodes items until to_produce bytes are produced or the entry ends
+// early. False after a failed flush.
+static bool decode_items(DecodeWindow& window, BitReader& r, uint32_t to_produce) {
+    uint32_t register_count = 0;
+    for (;;) {
+        if (to_produce > MAX_MATCH_LENGTH && taken_bytes_left(r) >= FAST_REFILL_BYTES)
+            decode_fast(window, r, register_count, to_produce);
+        if (window.position < window.block_end) decode_careful(window, r, register_count, to_produce);
+        if (window.position >= window.block_end && !flush_block(window)) return false;
+        if (r.ended != 0 || to_produce == 0) break;
+    }
+    // The bits still in the register have left the bit input already: they
+    // count for the damage bound.
+    drop_bits(r, register_count);
+    return true;
+}
+
+int decode_method4() { return decode_entry(decode_items); }
