@@ -24,9 +24,11 @@ inline constexpr uint32_t MAX_MATCH_LENGTH = 256;
 inline constexpr uint32_t WINDOW_BLOCKS = 2;    // output blocks between two moves of the history
 inline constexpr uint32_t COPY_CHUNK = 16;      // a match copy may write up to COPY_CHUNK - 1 bytes past its end
 inline constexpr uint32_t REGION_END = WINDOW_SIZE + WINDOW_BLOCKS * WINDOW_SIZE;
-// An item starts before block_end <= REGION_END and writes at most
-// MAX_MATCH_LENGTH bytes, plus what its copy writes past them.
-inline constexpr uint32_t WINDOW_BYTES = REGION_END + MAX_MATCH_LENGTH + COPY_CHUNK;
+// An item (or an iteration of a fast loop) starts before block_end <=
+// REGION_END and writes less than this past it, its copy's overrun
+// included: a match and a few literals.
+inline constexpr uint32_t WINDOW_MARGIN = 2 * MAX_MATCH_LENGTH;
+inline constexpr uint32_t WINDOW_BYTES = REGION_END + WINDOW_MARGIN;
 
 struct DecodeWindow {
     uint8_t* bytes;      // WINDOW_BYTES from the global heap, laid out as above

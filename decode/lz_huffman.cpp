@@ -9,74 +9,88 @@
 #include "decode/decode_window.h"
 #include "decode/decoders.h"
 
-// Bits an item of the fast loop may consume: two literal/length codes, or
-// one and a position code with its extra bits. No refill is needed inside.
-static_assert(2 * MAX_CODE_LENGTH <= REFILLED_BITS_MIN);
-static_assert(MAX_CODE_LENGTH + MAX_CODE_LENGTH + (POSITION_FAST_SYMBOLS - 2) <= REFILLED_BITS_MIN);
+// An iteration of the fast loop: up to FAST_LITERALS literals, then the
+// match that follows them, if the next symbol is one. A literal/length code
+// takes at most 16 bits, so the literals fit what a refill leaves; a match
+// (its code, the position code and up to 14 extra bits) gets a refill of
+// its own when fewer bits are left.
+inline constexpr uint32_t FAST_LITERALS = REFILLED_BITS_MIN / MAX_CODE_LENGTH;
+inline constexpr uint32_t FAST_SYMBOLS = FAST_LITERALS + 1;
+inline constexpr uint32_t MATCH_BITS_MAX = MAX_CODE_LENGTH + MAX_CODE_LENGTH + (POSITION_FAST_SYMBOLS - 2);
+inline constexpr uint32_t FAST_OUTPUT_MAX = FAST_LITERALS + MAX_MATCH_LENGTH;
+// Two refills, each reading FAST_REFILL_BYTES and taking fewer.
+inline constexpr uint32_t FAST_INPUT_BYTES = 2 * FAST_REFILL_BYTES;
+static_assert(MATCH_BITS_MAX <= REFILLED_BITS_MIN);
+static_assert(FAST_OUTPUT_MAX <= WINDOW_MARGIN - COPY_CHUNK);
 // Position values of the fast symbols (below 2^15) need at most one
 // subtraction to be taken modulo WINDOW_SIZE.
 static_assert((1u << (POSITION_FAST_SYMBOLS - 1)) <= 2 * WINDOW_SIZE);
 
 // Items through the packed lookups while none needs a test of its own.
 //
-// Entry contract, which the loop condition keeps for every item: at least
-// FAST_REFILL_BYTES taken bytes at r.next, so the refill leaves 56 bits or
-// more, all of them the entry's own (more than the item consumes: see the
-// static_asserts above); position < limit, where limit <= block_end and
-// limit + MAX_MATCH_LENGTH <= (position + to_produce at the start), so the
-// item ends inside the window's margin and never reaches original_size (no
-// damage check); two symbols or more left in the block. An item whose
-// code is not in the packed lookups (a tree walk, position symbol 16) is
-// left, unread, to the careful path.
+// Entry contract, which the loop condition keeps for every iteration: at
+// least FAST_INPUT_BYTES taken bytes at r.next, so both refills read only
+// the entry's own bytes and leave 56 bits or more; at < limit, where limit
+// <= block_end and limit + FAST_OUTPUT_MAX <= (position + to_produce at the
+// start), so the iteration ends inside the window's margin and never
+// reaches original_size (no damage check); FAST_SYMBOLS symbols or more
+// left in the block. A symbol whose code is not in the packed lookups (a
+// tree walk, position symbol 16) is left, unread, to the careful path.
 static void decode_fast(DecodeWindow& window, BitReader& reader, uint32_t& block_left, uint32_t& to_produce) {
     BitReader r = reader;  // in registers: the window's byte stores could alias the caller's copy
-    uint8_t* const bytes = window.bytes;
     const uint32_t* const litlen = lz_huffman.litlen_fast;
     const uint32_t* const positions = lz_huffman.position_fast;
-    const uint8_t* const fast_end = r.end - FAST_REFILL_BYTES;
-    const uint32_t start = window.position;
-    uint32_t position = start;
-    uint32_t limit = window.block_end;
-    if (to_produce - MAX_MATCH_LENGTH < limit - position) limit = position + to_produce - MAX_MATCH_LENGTH;
+    const uint8_t* const fast_end = r.end - FAST_INPUT_BYTES;
+    uint8_t* const start = window.bytes + window.position;
+    uint8_t* at = start;
+    uint32_t room = window.block_end - window.position;
+    uint8_t* const limit = start + (to_produce - FAST_OUTPUT_MAX < room ? to_produce - FAST_OUTPUT_MAX : room);
     uint32_t left = block_left;
-    while (position < limit && left >= 2 && r.next <= fast_end) {
+    // Stores the literal `entry` holds and looks up the next symbol.
+    auto take_literal = [&](uint32_t entry) {
+        drop_held_bits(r, entry & LITLEN_LENGTH_MASK);
+        *at++ = uint8_t(entry >> LITLEN_SYMBOL_SHIFT);
+        left--;
+        return litlen[peek_bits(r, LITLEN_TABLE_BITS)];
+    };
+    while (at < limit && left >= FAST_SYMBOLS && r.next <= fast_end) {
         refill_bits_fast(r);
         uint32_t entry = litlen[peek_bits(r, LITLEN_TABLE_BITS)];
         if (entry < LITLEN_FIRST_MATCH) {
-            // A literal, and a second one when the table holds it.
-            drop_held_bits(r, entry & LITLEN_LENGTH_MASK);
-            bytes[position++] = uint8_t(entry >> LITLEN_SYMBOL_SHIFT);
-            left--;
-            entry = litlen[peek_bits(r, LITLEN_TABLE_BITS)];
-            if (entry >= LITLEN_FIRST_MATCH) continue;
-            drop_held_bits(r, entry & LITLEN_LENGTH_MASK);
-            bytes[position++] = uint8_t(entry >> LITLEN_SYMBOL_SHIFT);
-            left--;
-            continue;
+            entry = take_literal(entry);
+            if (entry < LITLEN_FIRST_MATCH) {
+                entry = take_literal(entry);
+                if (entry < LITLEN_FIRST_MATCH) {
+                    take_literal(entry);
+                    continue;
+                }
+            }
+            if (r.count < MATCH_BITS_MAX) refill_bits_fast(r);
         }
         if (entry & LITLEN_SLOW) break;
         uint32_t code_length = entry & LITLEN_LENGTH_MASK;
         uint64_t after = r.bits << code_length;
         uint32_t place = positions[after >> (BIT_BUFFER_BITS - SMALL_TABLE_BITS)];
         if (place & POSITION_SLOW) break;
-        // The extra bits end `total` bits into `after`; shifting by 1 and
-        // 63 - total keeps every shift below 64, also for total 0.
-        uint32_t total = place & POSITION_BITS_MASK;
-        uint32_t extra_mask = (1u << ((place >> POSITION_EXTRA_SHIFT) & POSITION_EXTRA_MASK)) - 1;
-        uint32_t value = (place >> POSITION_BASE_SHIFT) + (uint32_t((after >> 1) >> (BIT_BUFFER_BITS - 1 - total)) & extra_mask);
+        // The extra bits follow the position code. Shifting by 1 and then
+        // by 63 - extra bits gives 0 for none, and keeps every shift below
+        // 64.
+        uint32_t value = (place >> POSITION_BASE_SHIFT) +
+                         uint32_t(((after << (place & POSITION_LENGTH_MASK)) >> 1) >>
+                                  ((place >> POSITION_EXTRA_SHIFT) & POSITION_EXTRA_MASK));
         if (value >= WINDOW_SIZE) value -= WINDOW_SIZE;
-        drop_held_bits(r, code_length + total);
+        drop_held_bits(r, code_length + ((place >> POSITION_BITS_SHIFT) & POSITION_BITS_MASK));
         left--;
         uint32_t length = (entry >> LITLEN_SYMBOL_SHIFT) - MATCH_LENGTH_OFFSET;
-        copy_match(bytes + position, value + 1, length);
-        position += length;
+        copy_match(at, value + 1, length);
+        at += length;
     }
-    // The careful path needs its 16 bits; they lie in the entry's data.
-    if (r.count < LOOKAHEAD_BITS) refill_bits(r);
-    to_produce -= position - start;
-    window.position = position;
+    to_produce -= uint32_t(at - start);
+    window.position += uint32_t(at - start);
     block_left = left;
     reader = r;
+    // The careful path needs its 16 bits; they lie in the entry's data.
+    if (reader.count < LOOKAHEAD_BITS) refill_bits(reader);
 }
 
 // One item with every test: a block header where a block ends, tree walks,
@@ -122,7 +136,7 @@ static void decode_careful(DecodeWindow& window, BitReader& r, uint32_t& block_l
 static bool decode_items(DecodeWindow& window, BitReader& r, uint32_t to_produce) {
     uint32_t block_left = 0;  // symbols of the current block still to come; 0: a block header is next
     for (;;) {
-        if (to_produce > MAX_MATCH_LENGTH && taken_bytes_left(r) >= FAST_REFILL_BYTES)
+        if (to_produce > FAST_OUTPUT_MAX && taken_bytes_left(r) >= FAST_INPUT_BYTES)
             decode_fast(window, r, block_left, to_produce);
         if (window.position < window.block_end) decode_careful(window, r, block_left, to_produce);
         if (window.position >= window.block_end && !flush_block(window)) return false;

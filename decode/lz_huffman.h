@@ -35,15 +35,18 @@ inline constexpr uint32_t LITLEN_SYMBOL_SHIFT = 16;
 inline constexpr uint32_t LITLEN_LENGTH_MASK = 0x1F;
 inline constexpr uint32_t LITLEN_SLOW = 0x80000000u;
 inline constexpr uint32_t LITLEN_FIRST_MATCH = LITERAL_SYMBOLS << LITLEN_SYMBOL_SHIFT;
-// A position entry: base << 16 | extra bits << 8 | code length + extra
-// bits, where the value is base plus the extra bits that follow the code;
-// or POSITION_SLOW for a tree walk or a value that may reach 32768 or more
-// (symbol 16), which names no byte of the window.
-inline constexpr uint32_t POSITION_BASE_SHIFT = 16;
-inline constexpr uint32_t POSITION_EXTRA_SHIFT = 8;
-inline constexpr uint32_t POSITION_EXTRA_MASK = 0xF;
+// A position entry: code length | (code length + extra bits) << 5 |
+// (63 - extra bits) << 10 | base << 16, the value being base plus the
+// extra bits that follow the code; or POSITION_SLOW where a tree walk must
+// follow, and for symbol 16, whose values from 32768 on name no byte of
+// the window.
+inline constexpr uint32_t POSITION_LENGTH_MASK = 0x1F;
+inline constexpr uint32_t POSITION_BITS_SHIFT = 5;
 inline constexpr uint32_t POSITION_BITS_MASK = 0x1F;
-inline constexpr uint32_t POSITION_SLOW = 0x80;
+inline constexpr uint32_t POSITION_EXTRA_SHIFT = 10;
+inline constexpr uint32_t POSITION_EXTRA_MASK = 0x3F;
+inline constexpr uint32_t POSITION_BASE_SHIFT = 16;
+inline constexpr uint32_t POSITION_SLOW = 0x80000000u;
 inline constexpr uint32_t POSITION_FAST_SYMBOLS = POSITION_SYMBOLS - 1;
 
 struct LzHuffmanState {

@@ -84,10 +84,13 @@ int read_litlen_lengths(BitReader& r) {
 // The fast loop's lookups. Nothing changes the tables within a block, so a
 // packed entry stays what table and lengths say.
 static void pack_tables() {
+    // Per table value: a symbol with its length folded in, or a node.
+    uint32_t packed[TREE_NODES];
+    for (uint32_t v = 0; v < TREE_NODES; v++)
+        packed[v] = v < LITLEN_SYMBOLS ? v << LITLEN_SYMBOL_SHIFT | code_tables.litlen_lengths[v] : LITLEN_SLOW;
     for (uint32_t i = 0; i < LITLEN_TABLE_ENTRIES; i++) {
         uint32_t v = code_tables.litlen_table[i];
-        lz_huffman.litlen_fast[i] =
-            v < LITLEN_SYMBOLS ? v << LITLEN_SYMBOL_SHIFT | code_tables.litlen_lengths[v] : LITLEN_SLOW;
+        lz_huffman.litlen_fast[i] = v < TREE_NODES ? packed[v] : LITLEN_SLOW;
     }
     for (uint32_t i = 0; i < SMALL_TABLE_ENTRIES; i++) {
         uint32_t k = code_tables.small_table[i];
@@ -95,10 +98,11 @@ static void pack_tables() {
             lz_huffman.position_fast[i] = POSITION_SLOW;
             continue;
         }
+        uint32_t length = code_tables.small_lengths[k];
         uint32_t extra = k == 0 ? 0 : k - 1;
         uint32_t base = k == 0 ? 0 : 1u << (k - 1);
-        lz_huffman.position_fast[i] = base << POSITION_BASE_SHIFT | extra << POSITION_EXTRA_SHIFT |
-                                      (code_tables.small_lengths[k] + extra);
+        lz_huffman.position_fast[i] = length | (length + extra) << POSITION_BITS_SHIFT |
+                                      (BIT_BUFFER_BITS - 1 - extra) << POSITION_EXTRA_SHIFT | base << POSITION_BASE_SHIFT;
     }
 }
 

@@ -5,57 +5,89 @@
 #include "decode/decode_window.h"
 #include "decode/decoders.h"
 
-// The literals of one refill: at least 56 bits are held, 6 literals' worth.
-inline constexpr uint32_t FAST_LITERALS_MIN = REFILLED_BITS_MIN / LITERAL_ITEM_BITS;
+// The literals one refill holds at least: 56 bits, 6 literals' worth.
+inline constexpr uint32_t FAST_LITERALS = REFILLED_BITS_MIN / LITERAL_ITEM_BITS;
+// An iteration of the fast loop: up to FAST_LITERALS literals, then a
+// match unless they were all literals.
+inline constexpr uint32_t FAST_OUTPUT_MAX = FAST_LITERALS + MAX_MATCH_LENGTH;
+// Two refills per iteration, each reading FAST_REFILL_BYTES and taking at
+// most FAST_REFILL_BYTES - 1 of them.
+inline constexpr uint32_t FAST_INPUT_BYTES = 2 * FAST_REFILL_BYTES;
 static_assert(MATCH_BITS_MAX <= REFILLED_BITS_MIN);
-static_assert(FAST_LITERALS_MIN <= MAX_MATCH_LENGTH);
+static_assert(FAST_OUTPUT_MAX <= WINDOW_MARGIN - COPY_CHUNK);
 
-// The register's count after one literal: a single-bit take and an 8-bit
-// take.
-static inline uint32_t after_literal(uint32_t count) {
-    return after_field(after_single_bits(count, 1), LITERAL_BITS);
+// The first bit of each of the next FAST_LITERALS 9-bit items: the first
+// one set tells how many items are literals. LITERALS_END stands where the
+// item behind them starts, so that there is always one.
+inline constexpr uint64_t LITERALS_END = uint64_t(1) << (BIT_BUFFER_BITS - 1 - FAST_LITERALS * LITERAL_ITEM_BITS);
+constexpr uint64_t literal_prefixes() {
+    uint64_t mask = 0;
+    for (uint32_t i = 0; i < FAST_LITERALS; i++) mask |= uint64_t(1) << (BIT_BUFFER_BITS - 1 - i * LITERAL_ITEM_BITS);
+    return mask;
 }
+inline constexpr uint64_t LITERAL_PREFIXES = literal_prefixes();
 
-// Items while none needs a test of its own.
+// The register's count after n literals (0 to FAST_LITERALS), by its count
+// before.
+struct LiteralRunRegister {
+    uint8_t after[FAST_LITERALS + 1][REGISTER_BITS + 1];
+};
+constexpr LiteralRunRegister make_literal_run_register() {
+    LiteralRunRegister t{};
+    for (uint32_t count = 0; count <= REGISTER_BITS; count++) {
+        uint32_t c = count;
+        for (uint32_t n = 0; n <= FAST_LITERALS; n++) {
+            t.after[n][count] = uint8_t(c);
+            c = after_literal(c);
+        }
+    }
+    return t;
+}
+inline constexpr LiteralRunRegister LITERAL_RUN_REGISTER = make_literal_run_register();
+
+// Items while none needs a test of its own. An iteration takes the
+// literals among the next FAST_LITERALS items and, unless they all were,
+// the match that follows them, without a branch on the kind of item.
 //
-// Entry contract, which the loop condition keeps for every item: at least
-// FAST_REFILL_BYTES taken bytes at r.next, so the refill leaves 56 bits or
-// more, all of them the entry's own: a match (MATCH_BITS_MAX) or up to
-// FAST_LITERALS_MIN literals and more while 9 bits are held; position <
-// limit, where limit <= block_end and limit + MAX_MATCH_LENGTH <=
-// (position + to_produce at the start), so the item ends inside the
-// window's margin and never reaches original_size (no damage check). A
-// distance reaches at most 15872 bytes back, inside the history.
+// Entry contract, which the loop condition keeps for every iteration: at
+// least FAST_INPUT_BYTES taken bytes at r.next, so both refills read only
+// the entry's own bytes and leave 56 bits or more: enough for the literals
+// (9 bits each) and then for a match (MATCH_BITS_MAX); position < limit,
+// where limit <= block_end and limit + FAST_OUTPUT_MAX <= (position +
+// to_produce at the start), so the iteration ends inside the window's
+// margin and never reaches original_size (no damage check). The literal
+// bytes are stored for all FAST_LITERALS items, the ones that are not
+// literals into bytes not produced yet. A distance reaches at most 15872
+// bytes back, inside the history.
 static void decode_fast(DecodeWindow& window, BitReader& reader, uint32_t& register_count, uint32_t& to_produce) {
     BitReader r = reader;  // in registers: the window's byte stores could alias the caller's copy
     uint32_t count = register_count;
-    uint8_t* const bytes = window.bytes;
-    const uint8_t* const fast_end = r.end - FAST_REFILL_BYTES;
-    const uint32_t start = window.position;
-    uint32_t position = start;
-    uint32_t limit = window.block_end;
-    if (to_produce - MAX_MATCH_LENGTH < limit - position) limit = position + to_produce - MAX_MATCH_LENGTH;
-    while (position < limit && r.next <= fast_end) {
+    const uint8_t* const fast_end = r.end - FAST_INPUT_BYTES;
+    uint8_t* const start = window.bytes + window.position;
+    uint8_t* at = start;
+    uint32_t room = window.block_end - window.position;
+    uint8_t* const limit = start + (to_produce - FAST_OUTPUT_MAX < room ? to_produce - FAST_OUTPUT_MAX : room);
+    while (at < limit && r.next <= fast_end) {
         refill_bits_fast(r);
-        if (peek_bits(r, 1) == 0) {
-            do {
-                bytes[position++] = uint8_t(peek_bits(r, LITERAL_ITEM_BITS));
-                drop_held_bits(r, LITERAL_ITEM_BITS);
-                count = after_literal(count);
-            } while (peek_bits(r, 1) == 0 && r.count >= LITERAL_ITEM_BITS);
-            continue;
-        }
+        uint32_t literals = uint32_t(__builtin_clzll((r.bits & LITERAL_PREFIXES) | LITERALS_END)) / LITERAL_ITEM_BITS;
+        for (uint32_t i = 0; i < FAST_LITERALS; i++)
+            at[i] = uint8_t(r.bits >> (BIT_BUFFER_BITS - (i + 1) * LITERAL_ITEM_BITS));
+        at += literals;
+        drop_held_bits(r, literals * LITERAL_ITEM_BITS);
+        count = LITERAL_RUN_REGISTER.after[literals][count];
+        if (literals == FAST_LITERALS) continue;
+        if (r.count < MATCH_BITS_MAX) refill_bits_fast(r);
         uint32_t length, back;
         read_match<true>(r, count, &length, &back);
-        copy_match(bytes + position, back, length);
-        position += length;
+        copy_match(at, back, length);
+        at += length;
     }
-    // The careful path needs its 16 bits; they lie in the entry's data.
-    if (r.count < LOOKAHEAD_BITS) refill_bits(r);
-    to_produce -= position - start;
-    window.position = position;
+    to_produce -= uint32_t(at - start);
+    window.position += uint32_t(at - start);
     register_count = count;
     reader = r;
+    // The careful path needs its 16 bits; they lie in the entry's data.
+    if (reader.count < LOOKAHEAD_BITS) refill_bits(reader);
 }
 
 // One item with every test. The item at hand completes when the entry ends
@@ -87,7 +119,7 @@ static void decode_careful(DecodeWindow& window, BitReader& r, uint32_t& registe
 static bool decode_items(DecodeWindow& window, BitReader& r, uint32_t to_produce) {
     uint32_t register_count = 0;
     for (;;) {
-        if (to_produce > MAX_MATCH_LENGTH && taken_bytes_left(r) >= FAST_REFILL_BYTES)
+        if (to_produce > FAST_OUTPUT_MAX && taken_bytes_left(r) >= FAST_INPUT_BYTES)
             decode_fast(window, r, register_count, to_produce);
         if (window.position < window.block_end) decode_careful(window, r, register_count, to_produce);
         if (window.position >= window.block_end && !flush_block(window)) return false;
