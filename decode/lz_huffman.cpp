@@ -72,14 +72,15 @@ static void decode_fast(DecodeWindow& window, BitReader& reader, uint32_t& block
         uint64_t after = r.bits << code_length;
         uint32_t place = positions[after >> (BIT_BUFFER_BITS - SMALL_TABLE_BITS)];
         if (place & POSITION_SLOW) break;
+        uint32_t place_bits = place & POSITION_BITS_MASK;
+        drop_held_bits(r, code_length + place_bits);
         // The extra bits follow the position code. Shifting by 1 and then
         // by 63 - extra bits gives 0 for none, and keeps every shift below
         // 64.
+        uint32_t place_length = (place >> POSITION_LENGTH_SHIFT) & POSITION_LENGTH_MASK;
         uint32_t value = (place >> POSITION_BASE_SHIFT) +
-                         uint32_t(((after << (place & POSITION_LENGTH_MASK)) >> 1) >>
-                                  ((place >> POSITION_EXTRA_SHIFT) & POSITION_EXTRA_MASK));
+                         uint32_t(((after << place_length) >> 1) >> (BIT_BUFFER_BITS - 1 - (place_bits - place_length)));
         if (value >= WINDOW_SIZE) value -= WINDOW_SIZE;
-        drop_held_bits(r, code_length + ((place >> POSITION_BITS_SHIFT) & POSITION_BITS_MASK));
         left--;
         uint32_t length = (entry >> LITLEN_SYMBOL_SHIFT) - MATCH_LENGTH_OFFSET;
         copy_match(at, value + 1, length);

@@ -30,21 +30,20 @@ inline constexpr uint32_t LENGTH_SYMBOL_OFFSET = 2;  // symbols 3-18 stand for l
 
 // The block's lookups for the fast loop, one load per symbol. A literal/
 // length entry: symbol << 16 | code length, or LITLEN_SLOW where a tree
-// walk must follow. So an entry below LITLEN_FIRST_MATCH is a literal.
+// walk must follow. So an entry below LITLEN_FIRST_MATCH is a literal; the
+// bits between the fields are 0, so a shift by the whole entry (counts
+// taken modulo 64) shifts by the code length.
 inline constexpr uint32_t LITLEN_SYMBOL_SHIFT = 16;
-inline constexpr uint32_t LITLEN_LENGTH_MASK = 0x1F;
+inline constexpr uint32_t LITLEN_LENGTH_MASK = 0x3F;
 inline constexpr uint32_t LITLEN_SLOW = 0x80000000u;
 inline constexpr uint32_t LITLEN_FIRST_MATCH = LITERAL_SYMBOLS << LITLEN_SYMBOL_SHIFT;
-// A position entry: code length | (code length + extra bits) << 5 |
-// (63 - extra bits) << 10 | base << 16, the value being base plus the
-// extra bits that follow the code; or POSITION_SLOW where a tree walk must
-// follow, and for symbol 16, whose values from 32768 on name no byte of
-// the window.
+// A position entry: base << 16 | code length << 8 | (code length + extra
+// bits), the value being base plus the extra bits that follow the code; or
+// POSITION_SLOW where a tree walk must follow, and for symbol 16, whose
+// values from 32768 on name no byte of the window.
+inline constexpr uint32_t POSITION_BITS_MASK = 0x3F;
+inline constexpr uint32_t POSITION_LENGTH_SHIFT = 8;
 inline constexpr uint32_t POSITION_LENGTH_MASK = 0x1F;
-inline constexpr uint32_t POSITION_BITS_SHIFT = 5;
-inline constexpr uint32_t POSITION_BITS_MASK = 0x1F;
-inline constexpr uint32_t POSITION_EXTRA_SHIFT = 10;
-inline constexpr uint32_t POSITION_EXTRA_MASK = 0x3F;
 inline constexpr uint32_t POSITION_BASE_SHIFT = 16;
 inline constexpr uint32_t POSITION_SLOW = 0x80000000u;
 inline constexpr uint32_t POSITION_FAST_SYMBOLS = POSITION_SYMBOLS - 1;

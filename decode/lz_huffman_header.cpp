@@ -85,13 +85,15 @@ int read_litlen_lengths(BitReader& r) {
 // packed entry stays what table and lengths say.
 static void pack_tables() {
     // Per table value: a symbol with its length folded in, or a node.
-    uint32_t packed[TREE_NODES];
-    for (uint32_t v = 0; v < TREE_NODES; v++)
+    // Tables hold symbols and node numbers below TREE_NODES, or a single
+    // value of up to 9 bits.
+    constexpr uint32_t TABLE_VALUES = 1024;
+    static_assert(TREE_NODES <= TABLE_VALUES && (1u << LITLEN_COUNT_BITS) <= TABLE_VALUES);
+    uint32_t packed[TABLE_VALUES];
+    for (uint32_t v = 0; v < TABLE_VALUES; v++)
         packed[v] = v < LITLEN_SYMBOLS ? v << LITLEN_SYMBOL_SHIFT | code_tables.litlen_lengths[v] : LITLEN_SLOW;
-    for (uint32_t i = 0; i < LITLEN_TABLE_ENTRIES; i++) {
-        uint32_t v = code_tables.litlen_table[i];
-        lz_huffman.litlen_fast[i] = v < TREE_NODES ? packed[v] : LITLEN_SLOW;
-    }
+    for (uint32_t i = 0; i < LITLEN_TABLE_ENTRIES; i++)
+        lz_huffman.litlen_fast[i] = packed[code_tables.litlen_table[i] & (TABLE_VALUES - 1)];
     for (uint32_t i = 0; i < SMALL_TABLE_ENTRIES; i++) {
         uint32_t k = code_tables.small_table[i];
         if (k >= POSITION_FAST_SYMBOLS) {
@@ -101,8 +103,7 @@ static void pack_tables() {
         uint32_t length = code_tables.small_lengths[k];
         uint32_t extra = k == 0 ? 0 : k - 1;
         uint32_t base = k == 0 ? 0 : 1u << (k - 1);
-        lz_huffman.position_fast[i] = length | (length + extra) << POSITION_BITS_SHIFT |
-                                      (BIT_BUFFER_BITS - 1 - extra) << POSITION_EXTRA_SHIFT | base << POSITION_BASE_SHIFT;
+        lz_huffman.position_fast[i] = base << POSITION_BASE_SHIFT | length << POSITION_LENGTH_SHIFT | (length + extra);
     }
 }
 
