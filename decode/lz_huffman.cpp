@@ -73,7 +73,8 @@ static void decode_fast(DecodeWindow& window, BitReader& reader, uint32_t& block
         uint32_t place = positions[after >> (BIT_BUFFER_BITS - SMALL_TABLE_BITS)];
         if (place & POSITION_SLOW) break;
         uint32_t place_bits = place & POSITION_BITS_MASK;
-        drop_held_bits(r, code_length + place_bits);
+        drop_held_bits(r, code_length);
+        drop_held_bits(r, place_bits);
         // The extra bits follow the position code. Shifting by 1 and then
         // by 63 - extra bits gives 0 for none, and keeps every shift below
         // 64.

@@ -69,11 +69,13 @@ static void decode_fast(DecodeWindow& window, BitReader& reader, uint32_t& regis
     uint8_t* const limit = start + (to_produce - FAST_OUTPUT_MAX < room ? to_produce - FAST_OUTPUT_MAX : room);
     while (at < limit && r.next <= fast_end) {
         refill_bits_fast(r);
-        uint32_t literals = uint32_t(__builtin_clzll((r.bits & LITERAL_PREFIXES) | LITERALS_END)) / LITERAL_ITEM_BITS;
+        // The literals' bits end where the first prefix bit set is.
+        uint32_t literal_bits = uint32_t(__builtin_clzll((r.bits & LITERAL_PREFIXES) | LITERALS_END));
+        uint32_t literals = literal_bits / LITERAL_ITEM_BITS;
         for (uint32_t i = 0; i < FAST_LITERALS; i++)
             at[i] = uint8_t(r.bits >> (BIT_BUFFER_BITS - (i + 1) * LITERAL_ITEM_BITS));
         at += literals;
-        drop_held_bits(r, literals * LITERAL_ITEM_BITS);
+        drop_held_bits(r, literal_bits);
         count = LITERAL_RUN_REGISTER.after[literals][count];
         if (literals == FAST_LITERALS) continue;
         if (r.count < MATCH_BITS_MAX) refill_bits_fast(r);
