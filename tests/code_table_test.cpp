@@ -69,6 +69,18 @@ TEST_F(CodeTableTest, BuildFillsHalvesAndChecksTheCodeSpace) {
     EXPECT_EQ(code_tables.small_table[0], 0);
     EXPECT_EQ(code_tables.small_table[255], 1);
     EXPECT_EQ(messages().size(), 3u);
+
+    // Tree nodes are numbered from the alphabet size up to TREE_NODES: a
+    // complete code whose tree needs more than that is refused before a
+    // node past the arrays is written. (The two alphabets leave far more
+    // than their descriptions were found to need.)
+    Lengths crowded(TREE_NODES - 4, 0);
+    for (uint16_t s = 0; s < 12; s++) crowded[s] = uint16_t(s + 1);  // half, quarter, ... 16/65536 left
+    for (uint16_t s = 12; s < 28; s++) crowded[s] = 16;               // which 16 codes of 16 bits fill
+    uint16_t table[SMALL_TABLE_ENTRIES];
+    EXPECT_EQ(build_code_table(uint32_t(crowded.size()), crowded.data(), SMALL_TABLE_BITS, table, SMALL_TABLE_ENTRIES),
+              ERR_BAD_HUFFMAN);
+    EXPECT_EQ(messages().size(), 4u);
 }
 
 // Random complete codes up to 16 bits, longer than both tables: every
