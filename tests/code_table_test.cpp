@@ -72,8 +72,9 @@ TEST_F(CodeTableTest, BuildFillsHalvesAndChecksTheCodeSpace) {
 
     // Tree nodes are numbered from the alphabet size up to TREE_NODES: a
     // complete code whose tree needs more than that is refused before a
-    // node past the arrays is written. (The two alphabets leave far more
-    // than their descriptions were found to need.)
+    // node past the arrays is written. (No description of the decoders'
+    // own alphabets has been found that needs more nodes than they leave:
+    // the guard is reached here through a larger alphabet.)
     Lengths crowded(TREE_NODES - 4, 0);
     for (uint16_t s = 0; s < 12; s++) crowded[s] = uint16_t(s + 1);  // half, quarter, ... 16/65536 left
     for (uint16_t s = 12; s < 28; s++) crowded[s] = 16;               // which 16 codes of 16 bits fill
