@@ -144,8 +144,8 @@ static int unpack_by_method() {
 int extract_entry() {
     if (validate_entry() != 0) {
         skip_entry_data();
-        show_failure(MSG_INVALID_FLAGS);
-        return ERR_INVALID_FLAGS;
+        show_failure(MSG_ENTRY_REFUSED);
+        return ERR_ENTRY_REFUSED;
     }
     char path[PATH_SIZE];
     if (!compose_output_path(path) || !(unpack.output_file = platform->fopen(path, "wbx"))) {

@@ -79,7 +79,7 @@ int read_header() {
         show_failure(MSG_READ_ARCHIVE);
         return ERR_READ_ARCHIVE;
     }
-    if (size == 0) return 0;
+    if (size == 0) return HEADER_END;
     if (size > BASIC_HEADER_MAX) return refuse_header();
 
     // A short read here shows at the CRC read that follows. The bytes past
@@ -90,6 +90,10 @@ int read_header() {
 
     uint8_t stored[4];
     if (archive_read(stored, 4) != 4) {
+        // The one box without an owner: the launcher has always shown a file
+        // that ends inside a basic header or its CRC this way, and keeps it
+        // so for whoever tells its boxes apart by their owner (`iunpack run`
+        // traces it).
         show_failure_unowned(MSG_READ_ARCHIVE);
         return ERR_READ_ARCHIVE;
     }
@@ -111,7 +115,7 @@ int read_header() {
         }
         if (extended == 0) {
             h.data_end = archive_tell() + int64_t(h.compressed_size);
-            return 1;
+            return HEADER_READ;
         }
         archive_skip(uint64_t(extended) + EXTENDED_HEADER_CRC_SIZE);
     }

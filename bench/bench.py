@@ -2,7 +2,9 @@
 
 Wall time is the median of the repetitions (time.perf_counter around the
 process), CPU time (user + system) likewise; on a shared machine the CPU
-time is the steadier figure. Peak memory comes from one extra run under
+time is the steadier figure. The tools take turns run by run, and every
+run writes into a freshly made, empty output folder (memory-backed under
+/dev/shm by default). Peak memory comes from one extra run under
 /usr/bin/time -v.
 Every extraction is compared byte for byte with the original.
 """
@@ -97,20 +99,26 @@ def main():
         src = os.path.join(work, name + '.dat')
         for method in (1, 4):
             arc = os.path.join(work, f'{name}-m{method}.arj')
-            medians, cpus, peaks = {}, {}, {}
-            for tool, command in extractors.items():
-                out = os.path.join(work, 'out-' + tool)
-                times, cpu = [], []
-                for _ in range(reps):
+            times = {tool: [] for tool in extractors}
+            cpu = {tool: [] for tool in extractors}
+            # The tools take turns run by run, so a change in the machine's
+            # load falls on all of them alike.
+            for _ in range(reps):
+                for tool, command in extractors.items():
+                    out = os.path.join(work, 'out-' + tool)
                     shutil.rmtree(out, ignore_errors=True)
                     os.makedirs(out)
                     wall, used = timed(command(arc, out))
-                    times.append(wall)
-                    cpu.append(used)
+                    times[tool].append(wall)
+                    cpu[tool].append(used)
                     if not filecmp.cmp(src, os.path.join(out, name + '.dat'), shallow=False):
                         sys.exit(f'{tool}: output of {arc} differs from the original')
-                medians[tool] = statistics.median(times)
-                cpus[tool] = statistics.median(cpu)
+                    shutil.rmtree(out, ignore_errors=True)
+            medians = {tool: statistics.median(times[tool]) for tool in extractors}
+            cpus = {tool: statistics.median(cpu[tool]) for tool in extractors}
+            peaks = {}
+            for tool, command in extractors.items():
+                out = os.path.join(work, 'out-' + tool)
                 shutil.rmtree(out, ignore_errors=True)
                 os.makedirs(out)
                 verbose = subprocess.run(['/usr/bin/time', '-v'] + command(arc, out), capture_output=True, text=True)

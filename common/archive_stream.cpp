@@ -54,7 +54,9 @@ void archive_skip_to(int64_t offset) {
     else archive_seek(offset);
 }
 
-size_t archive_refill() {
+// Makes at least one byte available in the buffer unless the file has
+// ended; returns the number of buffered bytes from head on.
+static size_t archive_refill() {
     ArchiveStream& s = stream();
     if (s.head < s.tail) return s.tail - s.head;
     s.head = s.tail = 0;
@@ -64,10 +66,13 @@ size_t archive_refill() {
     return got;
 }
 
-int archive_read_byte_slow() {
-    if (archive_refill() == 0) return -1;
+size_t archive_take_buffered(size_t n, const uint8_t** bytes) {
     ArchiveStream& s = stream();
-    return s.buffer[s.head++];
+    size_t buffered = n == 0 ? 0 : archive_refill();
+    size_t take = n < buffered ? n : buffered;
+    *bytes = s.buffer + s.head;
+    s.head += take;
+    return take;
 }
 
 size_t archive_read(void* destination, size_t n) {

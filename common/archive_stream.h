@@ -35,9 +35,8 @@ void archive_skip_to(int64_t offset);
 size_t archive_read(void* destination, size_t n);
 // The logical position.
 int64_t archive_tell();
-// Makes at least one byte available in the buffer unless the file has
-// ended; returns the number of buffered bytes from head on.
-size_t archive_refill();
-
-// One byte, or -1 when the file has ended (or a read failed).
-int archive_read_byte_slow();
+// Hands out up to n bytes straight from the buffer, filling it from the
+// file first when it is empty, and moves past them. Returns how many (0
+// when the file has ended or a read failed); *bytes points at them, valid
+// until the next call that moves or reads the stream.
+size_t archive_take_buffered(size_t n, const uint8_t** bytes);

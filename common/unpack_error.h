@@ -1,14 +1,14 @@
 // Result codes of the archive and decoder operations. 0 is success; every
-// nonzero code is returned only after its message has been shown.
+// nonzero code is returned only after its message has been shown. 257 is
+// not used.
 #pragma once
 
 enum UnpackError : int {
     UNPACK_OK = 0,
     ERR_READ_ARCHIVE = 256,        // a read from the archive came up short
-    ERR_UNUSED_257 = 257,          // not used
     ERR_HEADER_CRC = 258,          // basic header CRC mismatch
     ERR_HEADER_ID = 259,           // header does not start with 60 EA
-    ERR_INVALID_FLAGS = 260,       // any refused entry, after its specific message
+    ERR_ENTRY_REFUSED = 260,       // any refused entry (261-264), after its specific message
     ERR_UNSUPPORTED_VERSION = 261,
     ERR_PASSWORDED = 262,
     ERR_UNKNOWN_METHOD = 263,
@@ -26,7 +26,7 @@ enum UnpackError : int {
 inline constexpr const char MSG_READ_ARCHIVE[] = "Read from archive error !";
 inline constexpr const char MSG_HEADER_CRC[] = "Invalid header CRC !";
 inline constexpr const char MSG_HEADER_ID[] = "Archive header has bad ID !";
-inline constexpr const char MSG_INVALID_FLAGS[] = "File header has invalid flags !";
+inline constexpr const char MSG_ENTRY_REFUSED[] = "File header has invalid flags !";  // for any refused entry
 inline constexpr const char MSG_UNSUPPORTED_VERSION[] = "Unsupported version !";
 inline constexpr const char MSG_PASSWORDED[] = "File is passworded !";
 inline constexpr const char MSG_UNKNOWN_METHOD[] = "Unknown compress method !";

@@ -11,8 +11,8 @@
 #include "common/sizes.h"
 
 // The current basic header: the raw bytes, and its fields decoded right
-// after the CRC comparison. Only compressed_size changes afterwards; the
-// header reader sets data_end when it has passed the extended headers.
+// after the CRC comparison; the header reader sets data_end when it has
+// passed the extended headers. Nothing changes them afterwards.
 struct HeaderRecord {
     uint8_t raw[BASIC_HEADER_MAX];  // the basic header exactly as read
     uint16_t size;                  // basic header size of the header last read
@@ -21,7 +21,7 @@ struct HeaderRecord {
     uint8_t flags;                  // bit 0: password-protected
     uint8_t method;                 // 0 stored, 1-4 compressed
     uint8_t file_type;              // 0 binary, 1 text, 2 main header
-    uint32_t compressed_size;       // data bytes after the local header; the bit input counts it down
+    uint32_t compressed_size;       // data bytes after the local header
     uint32_t original_size;         // size of the unpacked entry
     uint32_t file_crc;              // CRC-32 of the unpacked entry
     uint16_t entry_name_pos;        // index in header_name where the name proper begins
@@ -38,10 +38,3 @@ struct UnpackState {
 };
 
 extern UnpackState unpack;
-
-// Reads one byte of the archive: the buffered fast path.
-inline int archive_read_byte() {
-    ArchiveStream& s = unpack.archive_stream;
-    if (s.head < s.tail) return s.buffer[s.head++];
-    return archive_read_byte_slow();
-}

@@ -8,7 +8,7 @@ CodeTables code_tables;
 const CodeTable small_code = {code_tables.small_lengths, code_tables.small_table, SMALL_TABLE_BITS};
 const CodeTable litlen_code = {code_tables.litlen_lengths, code_tables.litlen_table, LITLEN_TABLE_BITS};
 
-static int refuse_code() {
+int refuse_code() {
     show_failure(MSG_BAD_HUFFMAN);
     return ERR_BAD_HUFFMAN;
 }
@@ -85,73 +85,14 @@ uint32_t walk_code_tree(uint32_t v, uint32_t lookahead16, uint32_t table_bits, u
     return v < alphabet_size ? alphabet_size : v;
 }
 
-BitReader refuse_walk(BitReader r) {
+uint32_t lookup_symbol(BitReader& r, const CodeTable& code, uint32_t alphabet_size) {
+    uint32_t v = code.table[peek_bits(r, code.table_bits)];
+    if (v >= alphabet_size) v = walk_code_tree(v, peek_bits(r, LOOKAHEAD_BITS), code.table_bits, alphabet_size);
+    if (v < alphabet_size) drop_bits(r, code.lengths[v]);
+    return v;
+}
+
+void refuse_walk(BitReader& r) {
     if (r.ended != ERR_BAD_HUFFMAN) show_failure(MSG_BAD_HUFFMAN);
     end_entry(r, ERR_BAD_HUFFMAN);
-    return r;
-}
-
-uint16_t lookup_symbol(const CodeTable& code, uint32_t alphabet_size) {
-    return uint16_t(lookup_symbol(bit_reader, code, alphabet_size));
-}
-
-// The single-value case: every lookup gives `value` without consuming bits.
-static void fill_single_value(const CodeTable& code, uint32_t alphabet_size, uint32_t table_entries,
-                              uint16_t value) {
-    for (uint32_t s = 0; s < alphabet_size; s++) code.lengths[s] = 0;
-    for (uint32_t i = 0; i < table_entries; i++) code.table[i] = value;
-}
-
-// A refused description stops where it is refused: nothing more of it is
-// read and nothing is built.
-int read_small_lengths(uint32_t alphabet_size, uint32_t count_bits, int special_index) {
-    uint32_t n = read_bits(count_bits);
-    if (n == 0) {
-        fill_single_value(small_code, alphabet_size, SMALL_TABLE_ENTRIES, read_bits(count_bits));
-        return 0;
-    }
-    if (n > LENGTH_CODE_SYMBOLS) return refuse_code();
-    uint16_t* lengths = small_code.lengths;
-    uint32_t i = 0;
-    while (i < n) {
-        uint32_t c = lookahead() >> (LOOKAHEAD_BITS - SHORT_LENGTH_BITS);
-        if (c == UNARY_LENGTH_START) {
-            for (uint32_t mask = 1u << (LOOKAHEAD_BITS - 1 - SHORT_LENGTH_BITS); mask & lookahead(); mask >>= 1) c++;
-        }
-        if (c > MAX_CODE_LENGTH) return refuse_code();
-        skip_bits(c < UNARY_LENGTH_START ? SHORT_LENGTH_BITS : c - SHORT_LENGTH_BITS);
-        lengths[i++] = uint16_t(c);
-        if (int(i) == special_index) {
-            uint32_t zeros = read_bits(SPECIAL_ZEROS_BITS);
-            for (; zeros > 0 && i < LENGTH_CODE_SYMBOLS; zeros--) lengths[i++] = 0;
-        }
-    }
-    for (; i < alphabet_size; i++) lengths[i] = 0;
-    return build_code_table(alphabet_size, lengths, SMALL_TABLE_BITS, small_code.table, SMALL_TABLE_ENTRIES);
-}
-
-int read_litlen_lengths() {
-    uint32_t n = read_bits(LITLEN_COUNT_BITS);
-    if (n == 0) {
-        fill_single_value(litlen_code, LITLEN_SYMBOLS, LITLEN_TABLE_ENTRIES, read_bits(LITLEN_COUNT_BITS));
-        return 0;
-    }
-    if (n > LITLEN_SYMBOLS) return refuse_code();
-    uint16_t* lengths = litlen_code.lengths;
-    uint32_t i = 0;
-    while (i < n) {
-        uint32_t c = lookup_symbol(small_code, LENGTH_CODE_SYMBOLS);
-        if (c >= LENGTH_CODE_SYMBOLS) return refuse_code();
-        if (c > LENGTH_SYMBOL_OFFSET) {
-            lengths[i++] = uint16_t(c - LENGTH_SYMBOL_OFFSET);
-            continue;
-        }
-        uint32_t run = 1;
-        if (c == 1) run = ZERO_RUN_SHORT_BASE + read_bits(ZERO_RUN_SHORT_BITS);
-        if (c == 2) run = ZERO_RUN_LONG_BASE + read_bits(ZERO_RUN_LONG_BITS);
-        if (i + run > LITLEN_SYMBOLS) return refuse_code();
-        for (; run > 0; run--) lengths[i++] = 0;
-    }
-    for (; i < LITLEN_SYMBOLS; i++) lengths[i] = 0;
-    return build_code_table(LITLEN_SYMBOLS, lengths, LITLEN_TABLE_BITS, litlen_code.table, LITLEN_TABLE_ENTRIES);
 }

@@ -1,95 +1,94 @@
-// DecodeWindow: the WINDOW_SIZE bytes each decoder obtains per entry, at
-// once the ring of match history and the output buffer. Output leaves it
-// only as whole windows and one final partial block, each fed to the
-// Crc32 register just before it is written.
+// DecodeWindow: the bytes a decoder produces, at once the history that
+// matches copy from and the output buffer of the entry.
+//
+// Layout of its one block from the global heap:
+//   [0, WINDOW_SIZE)            history: the WINDOW_SIZE bytes before the
+//                               first output block, zeros at the entry's start
+//   [WINDOW_SIZE, REGION_END)   WINDOW_BLOCKS output blocks of WINDOW_SIZE
+//   [REGION_END, WINDOW_BYTES)  margin for the item that crosses REGION_END
+// A match reaches at most WINDOW_SIZE bytes back and position never falls
+// below WINDOW_SIZE, so every source lies inside, and no index wraps.
+// Output leaves in whole blocks of WINDOW_SIZE bytes and one final partial
+// block, each fed to the Crc32 register just before it is written. After
+// the buffer's last block, that block (the history of what follows) and
+// what the item wrote past it move to the front.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 
 #include "common/sizes.h"
+#include "decode/bit_reader.h"
 
 inline constexpr uint32_t MAX_MATCH_LENGTH = 256;
+inline constexpr uint32_t WINDOW_BLOCKS = 4;    // output blocks between two moves of the history
+inline constexpr uint32_t COPY_CHUNK = 16;      // a match copy may write up to COPY_CHUNK - 1 bytes past its end
+inline constexpr uint32_t REGION_END = WINDOW_SIZE + WINDOW_BLOCKS * WINDOW_SIZE;
+// An item (or an iteration of a fast loop) starts before block_end <=
+// REGION_END and writes less than this past it, its copy's overrun
+// included: a match and a few literals.
+inline constexpr uint32_t WINDOW_MARGIN = 2 * MAX_MATCH_LENGTH;
+inline constexpr uint32_t WINDOW_BYTES = REGION_END + WINDOW_MARGIN;
 
-// A zero-filled window from the global heap, or nullptr when the heap
-// cannot give one: the entry's data is then skipped (as the stored copy
-// does for its buffer, so the stream stands at the next header) and
-// "Alloc memory error !" has been shown.
-uint8_t* obtain_window();
-void release_window(uint8_t* window);
-// Feeds n bytes to the Crc32 register and writes them. False after
-// "Write to output stream error !" when fewer were written.
-bool flush_window(const uint8_t* window, uint32_t n);
+struct DecodeWindow {
+    uint8_t* bytes;      // WINDOW_BYTES from the global heap, laid out as above
+    uint32_t position;   // where the next byte goes; WINDOW_SIZE <= position < block_end between items
+    uint32_t block_end;  // the end of the output block being filled
+};
+
+// A zero-filled window, positioned at the first output block. False after
+// "Alloc memory error !" when the heap cannot give one.
+bool obtain_window(DecodeWindow& window);
+void release_window(DecodeWindow& window);
+// Writes the full block that position has reached or passed, and moves the
+// history to the front after the last block. False after "Write to output
+// stream error !" when fewer bytes were written. Contract: position >=
+// block_end.
+bool flush_block(DecodeWindow& window);
 // A decoder's result once its items are done, `written` false after a
-// failed flush (271). An entry that ended early (bit_reader.ended) gets no
-// more bytes written: damage shows "File has bad CRC !" here, 267, and a
-// refused code has shown its box already, 268. Otherwise the `position`
-// bytes still in the window are written: 0, or 271.
-int finish_window(const uint8_t* window, uint32_t position, bool written);
+// failed flush (271). An entry that ended early (reader.ended) gets no more
+// bytes written: damage shows "File has bad CRC !" here, 267, and a refused
+// code has shown its box already, 268. Otherwise the bytes of the block
+// being filled are written: 0, or 271.
+int finish_window(DecodeWindow& window, const BitReader& reader, bool written);
 
-// Copies `length` bytes within one buffer exactly as a front-to-back byte
-// loop would, also when source and destination overlap.
-inline void copy_run(uint8_t* destination, const uint8_t* source, uint32_t length) {
-    bool behind = source < destination;
-    uintptr_t gap = behind ? uintptr_t(destination - source) : uintptr_t(source - destination);
-    // Chunks of 8 give the byte loop's result when the runs do not overlap,
-    // and also when the source lies at least 8 bytes behind: each chunk then
-    // reads only bytes that are final already. The last chunk is realigned
-    // to end exactly at `length`; it rewrites bytes with the values they
-    // hold.
-    if (gap >= length || (behind && gap >= 8)) {
-        uint64_t chunk;
-        if (length >= 8) {
-            uint32_t i = 0;
-            for (; i + 8 <= length; i += 8) {
-                memcpy(&chunk, source + i, 8);
-                memcpy(destination + i, &chunk, 8);
-            }
-            memcpy(&chunk, source + length - 8, 8);
-            memcpy(destination + length - 8, &chunk, 8);
-            return;
-        }
-        if (length >= 4) {
-            uint32_t head, tail;
-            memcpy(&head, source, 4);
-            memcpy(&tail, source + length - 4, 4);
-            memcpy(destination, &head, 4);
-            memcpy(destination + length - 4, &tail, 4);
-            return;
-        }
-    } else if (!behind) {
-        // Overlapping with the source ahead: a byte loop reads every byte
-        // before it is overwritten, as memmove does.
-        memmove(destination, source, length);
-        return;
-    } else if (gap == 1) {
-        memset(destination, source[0], length);
-        return;
-    }
-    for (uint32_t i = 0; i < length; i++) destination[i] = source[i];
-}
-
-// Produces a match of `length` (1 to MAX_MATCH_LENGTH) bytes from ring
-// index `source` at `position`, flushing the window whenever it fills.
-// False after a failed flush.
+// Produces a match: `length` bytes (1 to MAX_MATCH_LENGTH) from `back`
+// bytes behind `at`, exactly as a front-to-back byte loop would, also when
+// the source overlaps what it produces; it may write up to COPY_CHUNK - 1
+// bytes past them, where nothing has been produced yet.
 //
-// Contract: position < WINDOW_SIZE and source < WINDOW_SIZE. When neither
-// run reaches the window's end (position + length < WINDOW_SIZE, source +
-// length <= WINDOW_SIZE) there is no flush and no wrap, and the copy is one
-// run; otherwise it goes byte by byte with both tests.
-inline bool copy_match(uint8_t* window, uint32_t& position, uint32_t source, uint32_t length) {
-    if (position + length < WINDOW_SIZE && source + length <= WINDOW_SIZE) {
-        copy_run(window + position, window + source, length);
-        position += length;
-        return true;
+// Contract: `at` is position in a window, back <= WINDOW_SIZE, and at +
+// length lies inside the margin (the item starts before block_end).
+// Chunks of 16 (or 8) bytes give the byte loop's result when the source
+// lies at least 16 (or 8) bytes behind: each reads only bytes that are
+// final already.
+inline void copy_match(uint8_t* at, uint32_t back, uint32_t length) {
+    const uint8_t* from = at - back;
+    uint8_t* const stop = at + length;
+    if (back >= 16) {
+        do {
+            uint8_t chunk[16];
+            memcpy(chunk, from, 16);
+            memcpy(at, chunk, 16);
+            at += 16;
+            from += 16;
+        } while (at < stop);
+    } else if (back >= 8) {
+        do {
+            uint64_t chunk;
+            memcpy(&chunk, from, 8);
+            memcpy(at, &chunk, 8);
+            at += 8;
+            from += 8;
+        } while (at < stop);
+    } else if (back == 1) {
+        uint64_t run = from[0] * 0x0101010101010101u;
+        do {
+            memcpy(at, &run, 8);
+            at += 8;
+        } while (at < stop);
+    } else {
+        do *at++ = *from++;
+        while (at < stop);
     }
-    for (; length > 0; length--) {
-        window[position++] = window[source++];
-        if (position == WINDOW_SIZE) {
-            if (!flush_window(window, WINDOW_SIZE)) return false;
-            position = 0;
-        }
-        if (source == WINDOW_SIZE) source = 0;
-    }
-    return true;
 }

@@ -223,8 +223,8 @@ TEST_F(ArjWriterTest, FileSinkWritesBehindWhatTheFileHolds) {
     EXPECT_TRUE(read_file(path) == expected);
 }
 
-// Both coders through the decoders: output, CRC, and the stream standing
-// exactly behind the entry's data afterwards.
+// Both coders through the decoders: output, CRC, and every byte of the
+// entry's data taken, none behind it.
 TEST_F(ArjWriterTest, RoundTripsThroughTheDecoders) {
     std::vector<Bytes> cases = {Bytes(), Bytes(1, 0x41), Bytes(2, 0), to_bytes("abc"), to_bytes("abcabcabcabc")};
     for (size_t size : {size_t(255), size_t(256), size_t(257), size_t(26623), size_t(26624), size_t(26625)}) {
@@ -253,7 +253,6 @@ TEST_F(ArjWriterTest, RoundTripsThroughTheDecoders) {
             ASSERT_EQ(run.result, 0);
             ASSERT_TRUE(run.output == data);
             EXPECT_EQ(run.crc, crc_of(data));
-            EXPECT_EQ(run.remaining, 0u);
             EXPECT_EQ(run.position, int64_t(c.data.size()));
             EXPECT_TRUE(run.messages.empty());
         }

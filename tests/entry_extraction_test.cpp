@@ -93,8 +93,8 @@ TEST_F(EntryExtraction, RefusedEntriesShowTwoMessagesAndSkipTheirData) {
             EXPECT_EQ(result, 0);
             EXPECT_TRUE(platform_double.boxes.empty());
         } else {
-            EXPECT_EQ(result, ERR_INVALID_FLAGS);
-            EXPECT_EQ(messages(), (Texts{c.first, MSG_INVALID_FLAGS}));
+            EXPECT_EQ(result, ERR_ENTRY_REFUSED);
+            EXPECT_EQ(messages(), (Texts{c.first, MSG_ENTRY_REFUSED}));
             EXPECT_EQ(platform_double.boxes[1].owner, &window);
             EXPECT_FALSE(exists(extract_dir() + "entry.bin"));
         }
@@ -236,15 +236,16 @@ TEST_F(EntryExtraction, StoredDataLongerThanTheEntryIsRefused) {
 
 // The next header is read where the header says the data ends, whatever
 // the decoder fetched: bytes behind the used bits (here a whole hidden
-// entry) are never taken for a header, after success or failure.
+// entry) are never taken for a header, after success or failure, also when
+// the decoder could not start (no window).
 TEST_F(EntryExtraction, EveryMethodEndsWhereItsHeaderSaysItsDataEnds) {
     Bytes content = to_bytes("hello hello hello, the entry itself");
     ArchiveWriter hidden_writer;
     hidden_writer.stored("setup.exe", to_bytes("hidden"));
     Bytes hidden(hidden_writer.bytes.begin() + ptrdiff_t(header_bytes(main_header_spec()).size()), hidden_writer.bytes.end());
     for (uint8_t method = 1; method <= 4; method++) {
-        for (bool good_crc : {true, false}) {
-            SCOPED_TRACE(int(method) * 10 + good_crc);
+        for (int variant : {0, 1, 2}) {  // sound, bad CRC, no window
+            SCOPED_TRACE(int(method) * 10 + variant);
             LzhBlock block;
             for (uint8_t b : content) block.items.push_back(literal(b));
             Bytes data = method == 4 ? method4_compress(content) : lzh_stream({block});
@@ -252,14 +253,16 @@ TEST_F(EntryExtraction, EveryMethodEndsWhereItsHeaderSaysItsDataEnds) {
             HeaderSpec h = stored_spec("entry.txt", content);
             h.method = method;
             h.compressed_size = uint32_t(data.size());
-            if (!good_crc) h.file_crc ^= 1;
+            if (variant == 1) h.file_crc ^= 1;
             ArchiveWriter w;
             w.entry(h, data).stored("after.txt", to_bytes("after"));
             open_entries(w);
-            EXPECT_EQ(extract_entry(), good_crc ? 0 : ERR_BAD_CRC);
+            platform_double.heap_limit = variant == 2 ? 1 : 0;
+            EXPECT_EQ(extract_entry(), variant == 0 ? 0 : variant == 1 ? ERR_BAD_CRC : ERR_ALLOC_MEMORY);
+            platform_double.heap_limit = 0;
             ASSERT_EQ(read_header(), 1);
             EXPECT_STREQ(unpack.header_name, "after.txt");
-            EXPECT_EQ(read_file(extract_dir() + "entry.txt"), content);
+            EXPECT_EQ(read_file(extract_dir() + "entry.txt"), variant == 2 ? Bytes() : content);
             archive_close();
             remove((extract_dir() + "entry.txt").c_str());
         }

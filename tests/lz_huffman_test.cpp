@@ -2,6 +2,7 @@
 // position and failures.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "decode/lz_huffman.h"
@@ -51,14 +52,12 @@ public:
     }
 };
 
-TEST_F(LzHuffmanTest, OriginalSizeZeroFetchesTwoBytesAndWritesNothing) {
+TEST_F(LzHuffmanTest, OriginalSizeZeroWritesNothing) {
     DecoderCase c;
     c.data = {1, 2, 3, 4};
     DecoderRun run = run_decoder(*this, c);
     EXPECT_EQ(run.result, 0);
     EXPECT_TRUE(run.writes.empty());
-    EXPECT_EQ(run.position, 2);
-    EXPECT_EQ(run.remaining, 2u);
     EXPECT_EQ(run.heap_blocks, 0);
 }
 
@@ -130,7 +129,10 @@ TEST_F(LzHuffmanTest, BlockCountZeroMeans65536Symbols) {
     EXPECT_TRUE(run.messages.empty());
 }
 
-TEST_F(LzHuffmanTest, StreamStandsTwoBytesPastTheLastBitUsed) {
+// The stream ends where its last bit is used, in a byte padded with zero
+// bits: the decoder needs nothing behind it, and bytes left over inside the
+// entry change nothing.
+TEST_F(LzHuffmanTest, DataEndingRightAfterTheLastBitUsed) {
     LzhBlock block;
     block.items = {literal('a'), match(4, 0), literal('b')};
     BitWriter bits;
@@ -140,16 +142,12 @@ TEST_F(LzHuffmanTest, StreamStandsTwoBytesPastTheLastBitUsed) {
     c.original_size = 6;
     c.after = {0x60, 0xEA, 0, 0};
     DecoderRun padded = run_decoder(*this, c);
-    EXPECT_EQ(padded.position, int64_t(c.data.size()));
-    EXPECT_EQ(padded.remaining, 0u);
+    EXPECT_EQ(padded.result, 0);
+    EXPECT_EQ(padded.output, to_bytes("aaaaab"));
 
-    // Trailing bytes inside the entry stay behind: the stream stops at the
-    // byte that holds bit (used + 15).
     c.data.insert(c.data.end(), 20, 0x77);
     DecoderRun trailing = run_decoder(*this, c);
-    uint64_t fetched = (bits.bit_count + 16 + 7) / 8;
-    EXPECT_EQ(trailing.position, int64_t(fetched));
-    EXPECT_EQ(trailing.remaining, c.data.size() - fetched);
+    EXPECT_EQ(trailing.result, 0);
     EXPECT_EQ(trailing.output, to_bytes("aaaaab"));
 }
 
@@ -191,36 +189,83 @@ TEST_F(LzHuffmanTest, RandomItemsOverManyBlocks) {
     ASSERT_EQ(run.output.size(), expected.size());
     EXPECT_EQ(run.output, expected);
     EXPECT_TRUE(run.messages.empty());
-    EXPECT_EQ(run.remaining, 0u);
 }
 
-// The first refused code description shows its one box and ends the
-// entry; so does a lookup whose tree walk cannot end (a single value that
-// names a node, here one that loops). Nothing is written.
-TEST_F(LzHuffmanTest, BadCodesEndTheEntryWithOneBox) {
-    LzhBlock block;
-    block.litlen[0] = 1;  // over-full: the sum no longer fits
-    block.position[0] = 20;  // a length no description may hold
-    block.items = {};
-    DecoderCase c;
-    c.data = lzh_stream({block, block, block});
-    c.original_size = 1000000;
-    DecoderRun run = run_decoder(*this, c);
-    EXPECT_EQ(run.result, ERR_BAD_HUFFMAN);
-    EXPECT_EQ(run.messages, Texts({"Bad Huffman code !"}));
-    EXPECT_TRUE(run.writes.empty());
-
-    BitWriter single;
-    single.put(3, 16);                   // block count
-    single.put(0, 5), single.put(0, 5);  // length code: one value
-    single.put(0, 9), single.put(511, 9);  // literal/length: the node 511
-    single.put(0, 5), single.put(0, 5);  // position: one value
-    code_tables.zero_branch[511] = code_tables.one_branch[511] = 511;
-    c.data = single.bytes;
-    run = run_decoder(*this, c);
-    EXPECT_EQ(run.result, ERR_BAD_HUFFMAN);
-    EXPECT_EQ(run.messages, Texts({"Bad Huffman code !"}));
-    EXPECT_TRUE(run.writes.empty());
+// Malformed block headers: the first refused description shows its one
+// box and ends the entry, nothing of it is written, and no table or tree
+// is filled past its end. Each row writes a block header (and items the
+// decoder never reaches).
+TEST_F(LzHuffmanTest, MalformedBlockHeadersEndTheEntryWithOneBox) {
+    const Lengths length_code = length_code_lengths();
+    const std::vector<uint32_t> codes = canonical_codes(length_code);
+    auto sound_length_code = [&](BitWriter& b) { write_small_lengths(b, length_code, true); };
+    auto litlen = [&](BitWriter& b, const Lengths& lengths) { write_litlen_lengths(b, lengths, length_code); };
+    auto with = [](Lengths lengths, std::initializer_list<std::pair<size_t, uint16_t>> changes) {
+        for (auto [s, l] : changes) lengths[s] = l;
+        return lengths;
+    };
+    struct Row {
+        const char* why;
+        std::function<void(BitWriter&)> write;  // everything after the block count
+    };
+    const Row rows[] = {
+        {"length code: 20 lengths, one more than its alphabet", [&](BitWriter& b) { b.put(20, 5); }},
+        {"length code: a length of 17", [&](BitWriter& b) { b.put(1, 5), b.put(7, 3), b.ones(10), b.put(0, 1); }},
+        {"length code: 19 lengths of 4 over-fill the code space",
+         [&](BitWriter& b) { write_small_lengths(b, Lengths(19, 4), true); }},
+        {"literal/length: 511 lengths, one more than its alphabet",
+         [&](BitWriter& b) { sound_length_code(b), b.put(511, 9); }},
+        {"literal/length: a zero run from symbol 2 past symbol 509",
+         [&](BitWriter& b) {
+             sound_length_code(b), b.put(510, 9);
+             b.put(codes[3], length_code[3]), b.put(codes[3], length_code[3]);
+             b.put(codes[2], length_code[2]), b.put(489, 9);
+         }},
+        {"literal/length: one length missing, the code falls short",
+         [&](BitWriter& b) { sound_length_code(b), litlen(b, with(default_litlen_lengths(), {{509, 0}})); }},
+        {"literal/length: four codes of 1 bit wrap the sum to full; the third passes the table's end",
+         [&](BitWriter& b) { sound_length_code(b), litlen(b, with(Lengths(510, 0), {{0, 1}, {1, 1}, {2, 1}, {3, 1}})); }},
+        {"position code: a length of 20",
+         [&](BitWriter& b) {
+             sound_length_code(b), litlen(b, default_litlen_lengths());
+             write_small_lengths(b, with(default_position_lengths(), {{0, 20}}), false);
+         }},
+        {"position code: one length missing, the code falls short",
+         [&](BitWriter& b) {
+             sound_length_code(b), litlen(b, default_litlen_lengths());
+             write_small_lengths(b, with(default_position_lengths(), {{16, 0}}), false);
+         }},
+        {"a second block whose literal/length code over-fills, after a sound one",
+         [&](BitWriter& b) {
+             LzhBlock sound;
+             sound.items = {literal('a'), literal('b'), match(3, 1)};
+             sound.count = 3;
+             write_small_lengths(b, length_code, true), litlen(b, sound.litlen);
+             write_small_lengths(b, sound.position, false), write_items(b, sound);
+             LzhBlock bad;
+             bad.litlen[0] = 1;
+             write_block(b, bad);
+         }},
+        {"a single literal/length value naming node 511, whose branches loop: the walk never ends",
+         [&](BitWriter& b) {
+             b.put(0, 5), b.put(0, 5), b.put(0, 9), b.put(511, 9), b.put(0, 5), b.put(0, 5);
+             code_tables.zero_branch[511] = code_tables.one_branch[511] = 511;
+         }},
+    };
+    for (const Row& row : rows) {
+        BitWriter bits;
+        bits.put(3, 16);
+        row.write(bits);
+        bits.put(0, 32);
+        DecoderCase c;
+        c.data = bits.bytes;
+        c.original_size = 1000000;
+        DecoderRun run = run_decoder(*this, c);
+        EXPECT_EQ(run.result, ERR_BAD_HUFFMAN) << row.why;
+        EXPECT_EQ(run.messages, Texts({"Bad Huffman code !"})) << row.why;
+        EXPECT_TRUE(run.writes.empty()) << row.why;
+        EXPECT_EQ(run.heap_blocks, 0) << row.why;
+    }
 }
 
 TEST_F(LzHuffmanTest, FailedWriteAndMissingWindow) {
@@ -243,7 +288,6 @@ TEST_F(LzHuffmanTest, FailedWriteAndMissingWindow) {
     EXPECT_EQ(run.result, ERR_ALLOC_MEMORY);
     EXPECT_EQ(run.messages, Texts({"Alloc memory error !"}));
     EXPECT_TRUE(run.writes.empty());
-    EXPECT_EQ(run.position, int64_t(c.data.size())) << "the data is skipped";
 }
 
 }  // namespace

@@ -14,7 +14,6 @@ struct DecoderRun {
     std::vector<size_t> writes;      // the size of each write request
     uint32_t crc = 0;                // complement of the Crc32 register afterwards
     int64_t position = 0;            // archive_stream's offset from the entry's first byte
-    uint32_t remaining = 0;          // compressed_size afterwards: bytes never fetched
     std::vector<std::string> messages;
     int heap_blocks = 0;             // blocks still held afterwards
 };
@@ -28,5 +27,6 @@ struct DecoderCase {
     bool fail_alloc = false;         // the window cannot be obtained
 };
 
-// Needs a DoubleTest (or the double as the platform).
+// Needs a DoubleTest (or the double as the platform). Every run checks that
+// the decoder took no byte behind the entry's data.
 DecoderRun run_decoder(DoubleTest& test, const DecoderCase& c);
