@@ -33,8 +33,8 @@ std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
-HeaderSpec entry_spec(const std::string& name, uint8_t method, uint32_t compressed, uint32_t original, uint32_t crc) {
-    HeaderSpec h;
+HeaderFields entry_fields(const std::string& name, uint8_t method, uint32_t compressed, uint32_t original, uint32_t crc) {
+    HeaderFields h;
     h.name = name;
     h.method = method;
     h.compressed_size = compressed;
@@ -58,17 +58,17 @@ ArchiveWriter with_setup() {
 Bytes smuggled_entry() {
     ArchiveWriter inner;
     Bytes hidden = inner.stored("setup.exe", to_bytes("EVIL")).bytes;
-    hidden.erase(hidden.begin(), hidden.begin() + ptrdiff_t(header_bytes(main_header_spec()).size()));
+    hidden.erase(hidden.begin(), hidden.begin() + ptrdiff_t(header_bytes(main_header_fields()).size()));
     hidden.insert(hidden.begin(), {0, 0});
     ArchiveWriter w = with_setup();
-    w.entry(entry_spec("readme.txt", 1, uint32_t(hidden.size()), 0, 0), hidden);
+    w.entry(entry_fields("readme.txt", 1, uint32_t(hidden.size()), 0, 0), hidden);
     return w.finish();
 }
 
 Bytes zero_fill_bomb(uint8_t method, int count) {
     ArchiveWriter w = with_setup();
     for (int i = 0; i < count; i++)
-        w.entry(entry_spec("bomb" + std::to_string(i) + ".bin", method, 0, 0xFFFFFFFFu, 0x12345678), {});
+        w.entry(entry_fields("bomb" + std::to_string(i) + ".bin", method, 0, 0xFFFFFFFFu, 0x12345678), {});
     return w.finish();
 }
 
@@ -79,7 +79,7 @@ Bytes box_storm() {
     block.count = 1;
     Bytes data = lzh_stream(std::vector<LzhBlock>(20, block));
     ArchiveWriter w = with_setup();
-    w.entry(entry_spec("storm.bin", 1, uint32_t(data.size()), 0xFFFFFFFFu, 0), data);
+    w.entry(entry_fields("storm.bin", 1, uint32_t(data.size()), 0xFFFFFFFFu, 0), data);
     return w.finish();
 }
 
@@ -89,14 +89,14 @@ Bytes match_past_the_end() {
     BitWriter bits;
     put_items(bits, {{0, 'z'}, {10, 0}});
     ArchiveWriter w = with_setup();
-    w.entry(entry_spec("long.txt", 4, uint32_t(bits.bytes.size()), 6, crc_of(Bytes(11, 'z'))), bits.bytes);
+    w.entry(entry_fields("long.txt", 4, uint32_t(bits.bytes.size()), 6, crc_of(Bytes(11, 'z'))), bits.bytes);
     return w.finish();
 }
 
 // Stored data longer than the entry, with the CRC of all of it.
 Bytes stored_past_the_end() {
     Bytes data = to_bytes("0123456789");
-    HeaderSpec h = stored_spec("long.txt", data);
+    HeaderFields h = stored_fields("long.txt", data);
     h.original_size = 5;
     ArchiveWriter w = with_setup();
     w.entry(h, data);
@@ -109,7 +109,7 @@ Bytes cut_inside_the_data() {
     block.items = {literal('a'), literal('b')};
     Bytes data = lzh_stream({block});
     ArchiveWriter w = with_setup();
-    w.entry(entry_spec("cut.bin", 1, 1u << 30, 1u << 30, 0), data);
+    w.entry(entry_fields("cut.bin", 1, 1u << 30, 1u << 30, 0), data);
     return w.bytes;
 }
 

@@ -306,7 +306,7 @@ TEST_F(Driver, MainHeaderThatCannotBeReadEndsWith2) {
 
 TEST_F(Driver, FailingEntryRemovesEverythingAndNeverRunsSetup) {
     Bytes bad = random_bytes(1000, 2);
-    HeaderSpec h = stored_spec("broken.bin", bad);
+    HeaderFields h = stored_fields("broken.bin", bad);
     h.file_crc ^= 1;
     ArchiveWriter w;
     w.stored("setup.exe", to_bytes("MZ")).stored("good.bin", to_bytes("good")).entry(h, bad).stored("late.txt", {});
@@ -324,7 +324,7 @@ TEST_F(Driver, HeaderErrorInsideTheLoopIsAnEntryFailure) {
         Bytes tail;
         const char* shown;
     };
-    HeaderSpec corrupt = stored_spec("x", {});
+    HeaderFields corrupt = stored_fields("x", {});
     corrupt.corrupt_crc = true;
     const Case cases[] = {
         {"archive ends without its end marker", {}, MSG_READ_ARCHIVE},

@@ -1,9 +1,9 @@
 // iunpack pack from files, folders and archives: what goes in, in which
 // order, what is refused (and what --force lets through), and that the
 // same inputs give the same bytes.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -40,8 +40,8 @@ uint32_t header_time(const Bytes& installer, int index) {
 }
 
 void set_time(const std::string& path, int64_t seconds) {
-    struct timespec times[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+    struct timeval times[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
+    ASSERT_EQ(utimes(path.c_str(), times), 0) << path;
 }
 
 // Stored names in the order `list` prints them.
@@ -92,7 +92,7 @@ TEST_F(PackInputs, FolderFileAndArchiveTogetherInAStableOrder) {
     folder("other");
     file("other/a.txt", "alone");
     ArchiveWriter w;
-    HeaderSpec manual = stored_spec("docs/m.txt", to_bytes("manual"));
+    HeaderFields manual = stored_fields("docs/m.txt", to_bytes("manual"));
     w.entry(manual, to_bytes("manual")).stored("y.txt", to_bytes("why"));
     write_file(path("in.arj"), w.finish());
 

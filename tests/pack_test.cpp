@@ -27,7 +27,7 @@ struct Entry {
 Bytes archive(const std::vector<Entry>& entries) {
     ArchiveWriter w;
     for (const Entry& e : entries) {
-        HeaderSpec h = stored_spec(e.name, to_bytes(e.content));
+        HeaderFields h = stored_fields(e.name, to_bytes(e.content));
         h.entry_name_pos = e.name_pos;
         h.min_version = e.min_version;
         h.flags = e.flags;
