@@ -5,19 +5,11 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <sstream>
-
 #include "tests/support/archive_writer.h"
 #include "tests/support/files.h"
+#include "tests/support/iunpack_run.h"
 
 namespace {
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 class Tool : public ::testing::Test {
 public:
@@ -28,9 +20,7 @@ public:
     std::string work_dir() const { return tmp() + "/iunpack_.$$$/"; }
     void SetUp() override { make_dir(tmp()); }
 
-    int iunpack(const std::string& arguments) {
-        return run_command("TMPDIR='" + tmp() + "' " + IUNPACK_TOOL + " " + arguments, &out, &err);
-    }
+    int iunpack(const std::string& arguments) { return run_iunpack(arguments, &out, &err, "TMPDIR='" + tmp() + "'"); }
     std::string installer(const Bytes& archive, const std::string& prompt = "") {
         std::string path = scratch / "installer.exe";
         write_file(path, self_extracting(archive, prompt));

@@ -13,6 +13,7 @@
 
 #include "tests/support/archive_writer.h"
 #include "tests/support/files.h"
+#include "tests/support/iunpack_run.h"
 
 namespace {
 
@@ -59,9 +60,7 @@ protected:
     std::string path(const std::string& name) { return dir / name; }
     void file(const std::string& name, const std::string& content) { write_file(path(name), to_bytes(content)); }
     void folder(const std::string& name) { make_dir(path(name)); }
-    int tool(const std::string& args, const std::string& env = "") {
-        return run_command(env + " " + IUNPACK_TOOL + " " + args + " 2>&1", &out);
-    }
+    int tool(const std::string& args, const std::string& env = "") { return run_iunpack(args, &out, nullptr, env); }
     // pack INPUTS -o out.exe, inputs given relative to the scratch directory.
     int pack(const std::string& inputs, const std::string& more = "", const std::string& env = "") {
         std::string args;

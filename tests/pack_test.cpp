@@ -10,6 +10,7 @@
 
 #include "tests/support/archive_writer.h"
 #include "tests/support/files.h"
+#include "tests/support/iunpack_run.h"
 
 namespace {
 
@@ -38,17 +39,6 @@ Bytes archive(const std::vector<Entry>& entries) {
     return w.finish();
 }
 
-// The smallest file the PE check accepts: MZ, e_lfanew, PE signature.
-Bytes pe_stub(size_t size = 512) {
-    Bytes s(size, 0);
-    s[0] = 'M';
-    s[1] = 'Z';
-    s[0x3C] = 0x80;
-    s[0x80] = 'P';
-    s[0x81] = 'E';
-    return s;
-}
-
 Bytes zeros(size_t n) { return Bytes(n, 0); }
 Bytes slice(const Bytes& b, size_t at, size_t n) { return Bytes(b.begin() + at, b.begin() + at + n); }
 Bytes concat(Bytes a, const Bytes& b) {
@@ -69,12 +59,8 @@ protected:
     void write(const std::string& name, const Bytes& bytes) { write_file(path(name), bytes); }
     void write(const std::string& name, const std::string& text) { write_file(path(name), to_bytes(text)); }
     Bytes read(const std::string& name) { return read_file(path(name)); }
-    // Runs the tool; returns its exit status, its output in `out`.
-    int tool(const std::string& args, const std::string& temp_dir = "") {
-        std::string command = std::string(IUNPACK_TOOL) + " " + args + " 2>&1";
-        if (!temp_dir.empty()) command = "TMPDIR=" + temp_dir + " " + command;
-        return run_command(command, &out);
-    }
+    // Runs the tool; returns its exit status, its output and errors in `out`.
+    int tool(const std::string& args, const std::string& env = "") { return run_iunpack(args, &out, nullptr, env); }
     int pack(const std::string& archive_name, const std::string& more = "") {
         return tool("pack --stub " + path("stub.exe") + " " + more + " " + path(archive_name) + " -o " +
                     path("out.exe"));
@@ -115,7 +101,8 @@ TEST_F(Pack, OtherCommandsAcceptWhatItWrites) {
     EXPECT_EQ(read("x/setup.exe"), to_bytes("MZ setup"));
     std::string tmp = path("tmp") + "/";
     make_dir(tmp);
-    EXPECT_EQ(tool("run " + path("out.exe") + " --answer yes --setup 'test -f readme.txt || exit 9'", tmp), 0) << out;
+    EXPECT_EQ(tool("run " + path("out.exe") + " --answer yes --setup 'test -f readme.txt || exit 9'", "TMPDIR=" + tmp), 0)
+        << out;
     EXPECT_NE(out.find("setup-exit 0"), std::string::npos) << out;
     EXPECT_TRUE(list_dir(tmp).empty());
 }

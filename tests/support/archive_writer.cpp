@@ -114,6 +114,16 @@ Bytes ArchiveWriter::finish() {
     return bytes;
 }
 
+Bytes pe_stub(size_t size) {
+    Bytes s(size, 0);
+    s[0] = 'M';
+    s[1] = 'Z';
+    s[0x3C] = 0x80;
+    s[0x80] = 'P';
+    s[0x81] = 'E';
+    return s;
+}
+
 Bytes self_extracting(const Bytes& archive, const std::string& prompt) {
     Bytes file(PAYLOAD_OFFSET, 0);
     file[0] = 'M';

@@ -51,6 +51,8 @@ struct ArchiveWriter {
 
 // Stub of zeros, the prompt field, then the archive.
 Bytes self_extracting(const Bytes& archive, const std::string& prompt = "");
+// The smallest stub pack's PE check accepts: MZ, e_lfanew, PE signature.
+Bytes pe_stub(size_t size = 512);
 
 Bytes to_bytes(const std::string& s);
 uint32_t crc_of(const Bytes& data);
