@@ -49,14 +49,17 @@ public:
     }
 
     // What every end has in common: the destroy message is the last call,
-    // and nothing the run obtained is still held.
+    // and nothing the run obtained is still held (but a block whose release
+    // was the failed call).
     void expect_clean_end() {
         EXPECT_TRUE(platform_double.destroy_sent);
         ASSERT_FALSE(platform_double.calls.empty());
         EXPECT_EQ(platform_double.calls.back(), "SendMessageA");
         EXPECT_EQ(platform_double.calls_after_destroy, 0u);
         EXPECT_EQ(platform_double.open_files, 0);
-        EXPECT_EQ(platform_double.heap_blocks, 0);
+        if (platform_double.injected != "GlobalHandle" && platform_double.injected != "GlobalFree") {
+            EXPECT_EQ(platform_double.heap_blocks, 0);
+        }
         EXPECT_EQ(platform_double.searches, 0);
         EXPECT_EQ(platform_double.processes, 0);
         EXPECT_EQ(platform_double.tokens, 0);
@@ -405,16 +408,7 @@ void sweep(Driver& t, const Bytes& archive, const std::string& prompt, uint32_t 
             EXPECT_FALSE(platform_double.boxes.empty());
         }
         EXPECT_EQ(platform_double.destroy_code, result);
-        EXPECT_TRUE(platform_double.destroy_sent);
-        EXPECT_EQ(platform_double.calls.back(), "SendMessageA");
-        EXPECT_EQ(platform_double.calls_after_destroy, 0u);
-        EXPECT_EQ(platform_double.open_files, 0);
-        if (injected != "GlobalHandle" && injected != "GlobalFree") {
-            EXPECT_EQ(platform_double.heap_blocks, 0);
-        }
-        EXPECT_EQ(platform_double.searches, 0);
-        EXPECT_EQ(platform_double.processes, 0);
-        EXPECT_EQ(platform_double.tokens, 0);
+        t.expect_clean_end();
         for (const LaunchRecord& launch : platform_double.launches)
             EXPECT_EQ(launch.files_seen, Driver::standard_files());
         // A failure is shown once, where it is detected.
