@@ -233,10 +233,11 @@ TEST_F(Pack, ReadsTheArchiveOnce) {
     write("evil.bin", evil);
     // The pause lets the first reader see the end of the first archive.
     std::string feed = "(cat " + path("good.arj") + " > " + fifo + "; sleep 1; cat " + path("evil.bin") + " > " + fifo +
-                       ") & ";
+                       ") &";
     std::string drain = "; status=$?; timeout 10 cat " + fifo + " > /dev/null; wait; exit $status";
-    std::string command = feed + IUNPACK_TOOL + " pack --stub " + path("stub.exe") + " " + fifo + " -o " + path("out.exe") + drain;
-    ASSERT_EQ(run_command(command, &out), 0) << out;
+    std::string err;
+    ASSERT_EQ(run_iunpack("pack --stub " + path("stub.exe") + " " + fifo + " -o " + path("out.exe") + drain, &out, &err, feed), 0)
+        << out << err;
     Bytes installer = read("out.exe");
     EXPECT_EQ(slice(installer, 49352, installer.size() - 49352), read("good.arj"));
 }
@@ -247,11 +248,14 @@ TEST_F(Pack, InterruptionRemovesTheTemporaryInstaller) {
     std::string fifo = path("fifo.arj");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const char* signal_name : {"INT", "TERM"}) {
-        std::string command = std::string(IUNPACK_TOOL) + " pack --stub " + path("stub.exe") + " " + fifo + " -o " +
-                              path("out.exe") + " & pid=$!; for i in $(seq 200); do ls " + path("out.exe") +
-                              ".* >/dev/null 2>&1 && break; sleep 0.05; done; kill -" + signal_name +
-                              " $pid; wait $pid; echo $?";
-        ASSERT_EQ(run_command(command, &out), 0);
+        // The tool in the background; its exit status once the signal came.
+        std::string wait_and_signal = " & pid=$!; for i in $(seq 200); do ls " + path("out.exe") +
+                                      ".* >/dev/null 2>&1 && break; sleep 0.05; done; kill -" + signal_name +
+                                      " $pid; wait $pid; echo $?";
+        std::string err;
+        ASSERT_EQ(run_iunpack("pack --stub " + path("stub.exe") + " " + fifo + " -o " + path("out.exe") + wait_and_signal,
+                              &out, &err),
+                  0);
         EXPECT_EQ(out, std::to_string(128 + (signal_name[0] == 'I' ? 2 : 15)) + "\n");
         expect_nothing_written();
     }
