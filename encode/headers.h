@@ -10,7 +10,7 @@
 //  12 compressed_size (main header: modified date and time)
 //  16 original_size (main header: archive size, 0)
 //  20 file_crc (main header: security envelope position, 0)
-//  24 entry_name_pos (main header: file specification position, 0)
+//  24 entry_name_pos (main header: name position, 0)
 //  26 file attributes (main header: security envelope length, 0)
 //  28 host data (0)
 //

@@ -26,6 +26,16 @@ static uint32_t end_with(uint32_t result) {
     return result;
 }
 
+// Every early end after the working directory was made: the message (if
+// any), the archive closed (nothing happens when it is not open) and the
+// still-empty directory removed at once.
+static uint32_t end_early(const char* message, uint32_t result) {
+    if (message) show_failure(message);
+    archive_close();
+    platform->RemoveDirectoryA(unpack.work_dir);
+    return end_with(result);
+}
+
 // The working directory's name lives in a folder that other processes of
 // the user can write: a link planted there must never lead the clean-up
 // into its target. Checked right before each clean-up; a link is removed
@@ -143,30 +153,13 @@ uint32_t install_driver(void*) {
     }
     char module_path[PATH_SIZE] = {0};
     uint32_t length = platform->GetModuleFileNameA(module_path, MODULE_PATH_LENGTH);
-    if (length == 0 || length >= MODULE_PATH_LENGTH) {
-        show_failure(MSG_MODULE_PATH);
-        platform->RemoveDirectoryA(unpack.work_dir);
-        return end_with(ERR_TEMP_DIR);
-    }
-    if (!archive_open(module_path)) {
-        show_failure(MSG_OPEN_ARCHIVE);
-        platform->RemoveDirectoryA(unpack.work_dir);
-        return end_with(DRIVER_NOT_OPENED);
-    }
-    if (!confirmed()) {
-        archive_close();
-        platform->RemoveDirectoryA(unpack.work_dir);
-        return end_with(DRIVER_DONE);
-    }
+    if (length == 0 || length >= MODULE_PATH_LENGTH) return end_early(MSG_MODULE_PATH, ERR_TEMP_DIR);
+    if (!archive_open(module_path)) return end_early(MSG_OPEN_ARCHIVE, DRIVER_NOT_OPENED);
+    if (!confirmed()) return end_early(nullptr, DRIVER_DONE);
     platform->SetForegroundWindow(unpack.host_window);
     platform->ShowWindow(unpack.host_window, SW_SHOW);
 
-    if (read_header() != 1) {
-        show_failure(MSG_INVALID_ARCHIVE);
-        archive_close();
-        platform->RemoveDirectoryA(unpack.work_dir);
-        return end_with(DRIVER_BAD_ARCHIVE);
-    }
+    if (read_header() != 1) return end_early(MSG_INVALID_ARCHIVE, DRIVER_BAD_ARCHIVE);
     // An entry that fails, or a header that cannot be read inside the loop,
     // ends the installation: setup never runs with part of its files.
     int header;

@@ -5,6 +5,7 @@
 
 #include "tests/support/corpus.h"
 #include "tests/support/files.h"
+#include "tests/support/iunpack_run.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ public:
     ScratchDir scratch;
     std::string out, err;
 
-    int iunpack(const std::string& arguments) { return run_command(std::string(IUNPACK_TOOL) + " " + arguments, &out, &err); }
+    int iunpack(const std::string& arguments) { return run_iunpack(arguments, &out, &err); }
 
     // Extracts `archive` and compares every entry (flat, by base name).
     void expect_reproduced(const std::string& archive, const Corpus& corpus, const std::string& label) {

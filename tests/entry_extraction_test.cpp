@@ -37,7 +37,7 @@ protected:
 
 TEST_F(EntryExtraction, StoredEntriesAreWrittenByteForByte) {
     Bytes a = random_bytes(100000, 1), b = to_bytes("second\r\nline\n");
-    HeaderSpec text = stored_spec("docs/readme.txt", b);
+    HeaderFields text = stored_fields("docs/readme.txt", b);
     text.file_type = 1;  // written byte for byte all the same
     ArchiveWriter w;
     w.stored("bin/a.bin", a).entry(text, b);
@@ -55,35 +55,35 @@ TEST_F(EntryExtraction, StoredEntriesAreWrittenByteForByte) {
 TEST_F(EntryExtraction, RefusedEntriesShowTwoMessagesAndSkipTheirData) {
     struct Case {
         const char* why;
-        void (*change)(HeaderSpec&);
+        void (*change)(HeaderFields&);
         const char* first;  // the specific message; nullptr: accepted
     };
     const Case cases[] = {
-        {"version 3 passes", [](HeaderSpec& h) { h.min_version = 3; }, nullptr},
-        {"version 4", [](HeaderSpec& h) { h.min_version = 4; }, MSG_UNSUPPORTED_VERSION},
-        {"flags without bit 0 pass", [](HeaderSpec& h) { h.flags = 0x10; }, nullptr},
-        {"passworded", [](HeaderSpec& h) { h.flags = 0x11; }, MSG_PASSWORDED},
-        {"method 5", [](HeaderSpec& h) { h.method = 5; }, MSG_UNKNOWN_METHOD},
+        {"version 3 passes", [](HeaderFields& h) { h.min_version = 3; }, nullptr},
+        {"version 4", [](HeaderFields& h) { h.min_version = 4; }, MSG_UNSUPPORTED_VERSION},
+        {"flags without bit 0 pass", [](HeaderFields& h) { h.flags = 0x10; }, nullptr},
+        {"passworded", [](HeaderFields& h) { h.flags = 0x11; }, MSG_PASSWORDED},
+        {"method 5", [](HeaderFields& h) { h.method = 5; }, MSG_UNKNOWN_METHOD},
         {"version checked before method",
-         [](HeaderSpec& h) {
+         [](HeaderFields& h) {
              h.min_version = 9;
              h.method = 9;
          },
          MSG_UNSUPPORTED_VERSION},
         {"password checked before file type",
-         [](HeaderSpec& h) {
+         [](HeaderFields& h) {
              h.flags = 1;
              h.file_type = 3;
          },
          MSG_PASSWORDED},
-        {"file type 2", [](HeaderSpec& h) { h.file_type = 2; }, MSG_INVALID_FILE_TYPE},
-        {"file type 255", [](HeaderSpec& h) { h.file_type = 255; }, MSG_INVALID_FILE_TYPE},
+        {"file type 2", [](HeaderFields& h) { h.file_type = 2; }, MSG_INVALID_FILE_TYPE},
+        {"file type 255", [](HeaderFields& h) { h.file_type = 255; }, MSG_INVALID_FILE_TYPE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
         platform_double.boxes.clear();
         Bytes content = to_bytes("data of the entry");
-        HeaderSpec h = stored_spec("entry.bin", content);
+        HeaderFields h = stored_fields("entry.bin", content);
         c.change(h);
         ArchiveWriter w;
         w.entry(h, content);
@@ -141,7 +141,7 @@ TEST_F(EntryExtraction, NamesThatWouldLeaveTheWorkingDirectoryAreRefused) {
         SCOPED_TRACE(c.why);
         platform_double.boxes.clear();
         Bytes content = to_bytes("evil");
-        HeaderSpec h = stored_spec("x", content);
+        HeaderFields h = stored_fields("x", content);
         h.name = c.name;
         h.entry_name_pos = uint16_t(c.pos);
         ArchiveWriter w;
@@ -179,7 +179,7 @@ TEST_F(EntryExtraction, LongestPathThatFitsIsWritten) {
 
 TEST_F(EntryExtraction, EmptyStoredEntrySucceedsExactlyWhenItsCrcIsZero) {
     ArchiveWriter w;
-    HeaderSpec bad = stored_spec("bad", {});
+    HeaderFields bad = stored_fields("bad", {});
     bad.file_crc = 0xFFFFFFFF;
     w.stored("empty", {}).entry(bad, {});
     open_entries(w);
@@ -195,7 +195,7 @@ TEST_F(EntryExtraction, EmptyStoredEntrySucceedsExactlyWhenItsCrcIsZero) {
 
 TEST_F(EntryExtraction, BadCrcLeavesTheCompleteFile) {
     Bytes content = random_bytes(5000, 9);
-    HeaderSpec h = stored_spec("f.bin", content);
+    HeaderFields h = stored_fields("f.bin", content);
     h.file_crc ^= 0x80000000u;
     ArchiveWriter w;
     w.entry(h, content);
@@ -224,7 +224,7 @@ TEST_F(EntryExtraction, FilesInTheWayAreNeverReplacedNorFollowed) {
 // Stored data longer than original_size is damage: nothing is written.
 TEST_F(EntryExtraction, StoredDataLongerThanTheEntryIsRefused) {
     Bytes content = to_bytes("twelve bytes");
-    HeaderSpec h = stored_spec("long.bin", content);
+    HeaderFields h = stored_fields("long.bin", content);
     h.original_size = 11;
     ArchiveWriter w;
     w.entry(h, content);
@@ -242,7 +242,7 @@ TEST_F(EntryExtraction, EveryMethodEndsWhereItsHeaderSaysItsDataEnds) {
     Bytes content = to_bytes("hello hello hello, the entry itself");
     ArchiveWriter hidden_writer;
     hidden_writer.stored("setup.exe", to_bytes("hidden"));
-    Bytes hidden(hidden_writer.bytes.begin() + ptrdiff_t(header_bytes(main_header_spec()).size()), hidden_writer.bytes.end());
+    Bytes hidden(hidden_writer.bytes.begin() + ptrdiff_t(header_bytes(main_header_fields()).size()), hidden_writer.bytes.end());
     for (uint8_t method = 1; method <= 4; method++) {
         for (int variant : {0, 1, 2}) {  // sound, bad CRC, no window
             SCOPED_TRACE(int(method) * 10 + variant);
@@ -250,7 +250,7 @@ TEST_F(EntryExtraction, EveryMethodEndsWhereItsHeaderSaysItsDataEnds) {
             for (uint8_t b : content) block.items.push_back(literal(b));
             Bytes data = method == 4 ? method4_compress(content) : lzh_stream({block});
             data.insert(data.end(), hidden.begin(), hidden.end());
-            HeaderSpec h = stored_spec("entry.txt", content);
+            HeaderFields h = stored_fields("entry.txt", content);
             h.method = method;
             h.compressed_size = uint32_t(data.size());
             if (variant == 1) h.file_crc ^= 1;

@@ -12,7 +12,7 @@ class HeaderReader : public DoubleTest {};
 
 TEST_F(HeaderReader, ReadsMainAndLocalHeadersAndStopsAtTheEndMarker) {
     Bytes content = to_bytes("payload");
-    HeaderSpec entry = stored_spec("dir/file.txt", content);
+    HeaderFields entry = stored_fields("dir/file.txt", content);
     entry.comment = "a comment";
     Bytes archive = ArchiveWriter().entry(entry, content).finish();
     open_archive(archive);
@@ -42,7 +42,7 @@ TEST_F(HeaderReader, EndMarkerFirst) {
 }
 
 TEST_F(HeaderReader, ExtendedHeadersArePassedOverByTheirSizePlusCrc) {
-    HeaderSpec entry = stored_spec("f", to_bytes("xyz"));
+    HeaderFields entry = stored_fields("f", to_bytes("xyz"));
     entry.extended = {Bytes(5, 0xAA), Bytes(1, 0x55), Bytes(300, 7)};
     Bytes archive = ArchiveWriter().entry(entry, to_bytes("xyz")).finish();
     open_archive(archive);
@@ -55,12 +55,12 @@ TEST_F(HeaderReader, ExtendedHeadersArePassedOverByTheirSizePlusCrc) {
 }
 
 TEST_F(HeaderReader, ChangedExtendedHeaderByteGoesUnnoticed) {
-    HeaderSpec entry = stored_spec("f", {});
+    HeaderFields entry = stored_fields("f", {});
     entry.extended = {Bytes(4, 1)};
     Bytes archive = ArchiveWriter().entry(entry, {}).finish();
     // The extended header's first data byte: behind the main header, and the
     // local header's id, size, basic header, CRC and extended size.
-    size_t at = header_bytes(main_header_spec()).size() + 4 + basic_header(entry).size() + 4 + 2;
+    size_t at = header_bytes(main_header_fields()).size() + 4 + basic_header(entry).size() + 4 + 2;
     archive[at] ^= 0xFF;
     open_archive(archive);
     EXPECT_EQ(read_header(), 1);
@@ -77,8 +77,8 @@ struct Failure {
     bool owned;
 };
 
-Bytes header_with(void (*change)(HeaderSpec&)) {
-    HeaderSpec h = stored_spec("name.bin", {});
+Bytes header_with(void (*change)(HeaderFields&)) {
+    HeaderFields h = stored_fields("name.bin", {});
     change(h);
     return header_bytes(h);
 }
@@ -89,7 +89,7 @@ Bytes cut(Bytes b, size_t keep) {
 }
 
 TEST_F(HeaderReader, RefusesMalformedHeaders) {
-    Bytes good = header_bytes(stored_spec("name.bin", {}));
+    Bytes good = header_bytes(stored_fields("name.bin", {}));
     Bytes long_basic = {0x60, 0xEA, 0x01, 0x04};  // size 1025
     long_basic.resize(long_basic.size() + 1025 + 4, 0);
     const Failure cases[] = {
@@ -101,19 +101,19 @@ TEST_F(HeaderReader, RefusesMalformedHeaders) {
         {"ends inside the basic header", cut(good, 20), 256, MSG_READ_ARCHIVE, false},
         {"ends inside the CRC", cut(good, good.size() - 4), 256, MSG_READ_ARCHIVE, false},
         {"ends before the extended size", cut(good, good.size() - 2), 256, MSG_READ_ARCHIVE, true},
-        {"CRC mismatch", header_with([](HeaderSpec& h) { h.corrupt_crc = true; }), 258, MSG_HEADER_CRC, true},
+        {"CRC mismatch", header_with([](HeaderFields& h) { h.corrupt_crc = true; }), 258, MSG_HEADER_CRC, true},
         {"basic header above 1024 bytes", long_basic, 259, MSG_HEADER_ID, true},
         {"name offset past the header",
-         header_with([](HeaderSpec& h) {
+         header_with([](HeaderFields& h) {
              h.first_header_size = 40;
              h.name = "";
              h.name_terminated = false;
          }),
          259, MSG_HEADER_ID, true},
         {"name without a terminator in its header",
-         header_with([](HeaderSpec& h) { h.name_terminated = false; }), 259, MSG_HEADER_ID, true},
+         header_with([](HeaderFields& h) { h.name_terminated = false; }), 259, MSG_HEADER_ID, true},
         {"name longer than 511 characters",
-         header_with([](HeaderSpec& h) { h.name = std::string(512, 'n'); }), 259, MSG_HEADER_ID, true},
+         header_with([](HeaderFields& h) { h.name = std::string(512, 'n'); }), 259, MSG_HEADER_ID, true},
     };
     for (const Failure& c : cases) {
         SCOPED_TRACE(c.why);
@@ -130,13 +130,13 @@ TEST_F(HeaderReader, RefusesMalformedHeaders) {
 }
 
 TEST_F(HeaderReader, LongestNameAndLargestHeaderAreAccepted) {
-    HeaderSpec h = stored_spec(std::string(511, 'n'), {});
+    HeaderFields h = stored_fields(std::string(511, 'n'), {});
     open_archive(header_bytes(h));
     EXPECT_EQ(read_header(), 1);
     EXPECT_EQ(std::string(unpack.header_name), std::string(511, 'n'));
     archive_close();
 
-    HeaderSpec big = stored_spec("big", {});
+    HeaderFields big = stored_fields("big", {});
     big.comment = std::string(1024 - 30 - 4 - 1, 'c');  // basic header of exactly 1024 bytes
     ASSERT_EQ(basic_header(big).size(), 1024u);
     open_archive(header_bytes(big));
@@ -145,11 +145,11 @@ TEST_F(HeaderReader, LongestNameAndLargestHeaderAreAccepted) {
 }
 
 TEST_F(HeaderReader, ShortHeaderTakesNoFieldFromAnEarlierLongerOne) {
-    HeaderSpec first = stored_spec("first", {});
+    HeaderFields first = stored_fields("first", {});
     first.file_crc = 0x12345678;
     first.compressed_size = 0;
     first.name = std::string(200, 'a');
-    HeaderSpec second;
+    HeaderFields second;
     second.first_header_size = 8;  // fields beyond offset 8 are not part of it
     second.name = "b";
     ArchiveWriter w;

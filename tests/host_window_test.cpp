@@ -5,9 +5,9 @@
 
 #include "common/failure.h"
 #include "common/unpack_state.h"
-#include "shell/host_platform_double.h"
 #include "shell/host_window.h"
-#include "shell/platform_double.h"
+#include "tests/doubles/host_platform_double.h"
+#include "tests/doubles/platform_double.h"
 
 namespace {
 

@@ -4,10 +4,9 @@
 // One line of reason per case.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "tests/support/archive_writer.h"
 #include "tests/support/files.h"
+#include "tests/support/iunpack_run.h"
 #include "tests/support/lzh_writer.h"
 #include "tests/support/method4_writer.h"
 
@@ -26,15 +25,8 @@ std::string setup_listing(const std::string& saw) {
     return "for f in *; do printf \"%s=%s\\n\" \"$f\" \"$(cat \"$f\")\"; done > " + saw;
 }
 
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-HeaderSpec entry_spec(const std::string& name, uint8_t method, uint32_t compressed, uint32_t original, uint32_t crc) {
-    HeaderSpec h;
+HeaderFields entry_fields(const std::string& name, uint8_t method, uint32_t compressed, uint32_t original, uint32_t crc) {
+    HeaderFields h;
     h.name = name;
     h.method = method;
     h.compressed_size = compressed;
@@ -58,17 +50,17 @@ ArchiveWriter with_setup() {
 Bytes smuggled_entry() {
     ArchiveWriter inner;
     Bytes hidden = inner.stored("setup.exe", to_bytes("EVIL")).bytes;
-    hidden.erase(hidden.begin(), hidden.begin() + ptrdiff_t(header_bytes(main_header_spec()).size()));
+    hidden.erase(hidden.begin(), hidden.begin() + ptrdiff_t(header_bytes(main_header_fields()).size()));
     hidden.insert(hidden.begin(), {0, 0});
     ArchiveWriter w = with_setup();
-    w.entry(entry_spec("readme.txt", 1, uint32_t(hidden.size()), 0, 0), hidden);
+    w.entry(entry_fields("readme.txt", 1, uint32_t(hidden.size()), 0, 0), hidden);
     return w.finish();
 }
 
 Bytes zero_fill_bomb(uint8_t method, int count) {
     ArchiveWriter w = with_setup();
     for (int i = 0; i < count; i++)
-        w.entry(entry_spec("bomb" + std::to_string(i) + ".bin", method, 0, 0xFFFFFFFFu, 0x12345678), {});
+        w.entry(entry_fields("bomb" + std::to_string(i) + ".bin", method, 0, 0xFFFFFFFFu, 0x12345678), {});
     return w.finish();
 }
 
@@ -79,7 +71,7 @@ Bytes box_storm() {
     block.count = 1;
     Bytes data = lzh_stream(std::vector<LzhBlock>(20, block));
     ArchiveWriter w = with_setup();
-    w.entry(entry_spec("storm.bin", 1, uint32_t(data.size()), 0xFFFFFFFFu, 0), data);
+    w.entry(entry_fields("storm.bin", 1, uint32_t(data.size()), 0xFFFFFFFFu, 0), data);
     return w.finish();
 }
 
@@ -89,14 +81,14 @@ Bytes match_past_the_end() {
     BitWriter bits;
     put_items(bits, {{0, 'z'}, {10, 0}});
     ArchiveWriter w = with_setup();
-    w.entry(entry_spec("long.txt", 4, uint32_t(bits.bytes.size()), 6, crc_of(Bytes(11, 'z'))), bits.bytes);
+    w.entry(entry_fields("long.txt", 4, uint32_t(bits.bytes.size()), 6, crc_of(Bytes(11, 'z'))), bits.bytes);
     return w.finish();
 }
 
 // Stored data longer than the entry, with the CRC of all of it.
 Bytes stored_past_the_end() {
     Bytes data = to_bytes("0123456789");
-    HeaderSpec h = stored_spec("long.txt", data);
+    HeaderFields h = stored_fields("long.txt", data);
     h.original_size = 5;
     ArchiveWriter w = with_setup();
     w.entry(h, data);
@@ -109,7 +101,7 @@ Bytes cut_inside_the_data() {
     block.items = {literal('a'), literal('b')};
     Bytes data = lzh_stream({block});
     ArchiveWriter w = with_setup();
-    w.entry(entry_spec("cut.bin", 1, 1u << 30, 1u << 30, 0), data);
+    w.entry(entry_fields("cut.bin", 1, 1u << 30, 1u << 30, 0), data);
     return w.bytes;
 }
 
@@ -165,16 +157,15 @@ TEST(HostileArchive, EachCaseEndsAsItMustThroughIunpackRun) {
         std::string out, err, saw = scratch / "saw";
         // Each unit of the file-size limit is at most 1 KiB: 1 MiB at most.
         std::string limit = "ulimit -f 1024 && ";
-        int status = run_command(limit + "cd '" + scratch.path + "' && TMPDIR='" + tmp + "' " + IUNPACK_TOOL + " run " +
-                                     installer + " --answer yes --setup '" + setup_listing(saw) + "'",
-                                 &out, &err);
+        int status = run_iunpack("run " + installer + " --answer yes --setup '" + setup_listing(saw) + "'", &out, &err,
+                                 limit + "cd '" + scratch.path + "' && TMPDIR='" + tmp + "'");
         // The exit status is the driver's result.
         EXPECT_EQ("driver-result " + std::to_string(status), c.trace.back());
         EXPECT_EQ(lines_of(err), c.trace);
         EXPECT_EQ(list_dir(tmp), std::vector<std::string>{}) << "nothing is left behind";
         EXPECT_EQ(exists(saw) ? lines_of(read_text(saw)) : std::vector<std::string>{}, c.saw);
         // The tool's other readers end under the same limit.
-        EXPECT_LE(run_command(limit + IUNPACK_TOOL + " test " + installer, &out, &err), 1);
+        EXPECT_LE(run_iunpack("test " + installer, &out, &err, limit), 1);
         run_command("rm -rf '" + tmp + "' '" + saw + "'");
     }
 }
@@ -186,31 +177,22 @@ TEST(HostileArchive, EveryReaderSeesTheSameEntries) {
     ScratchDir scratch;
     std::string archive = scratch / "smuggled.arj";
     write_file(archive, smuggled_entry());
-    std::string tool = std::string(IUNPACK_TOOL) + " ";
     std::string out, err;
 
-    ASSERT_EQ(run_command(tool + "list " + archive, &out), 0);
+    ASSERT_EQ(run_iunpack("list " + archive, &out, &err), 0);
     std::vector<std::string> listed = lines_of(out);
     ASSERT_EQ(listed.size(), 3u);
     EXPECT_TRUE(listed[1].ends_with("setup.exe") && listed[2].ends_with("readme.txt")) << out;
 
-    ASSERT_EQ(run_command(tool + "test " + archive, &out), 0);
+    ASSERT_EQ(run_iunpack("test " + archive, &out, &err), 0);
     EXPECT_EQ(lines_of(out), (std::vector<std::string>{"ok     setup.exe", "ok     readme.txt", "2 entries, 0 failed"}));
 
-    ASSERT_EQ(run_command(tool + "extract " + archive + " " + (scratch / "x"), &out), 0);
+    ASSERT_EQ(run_iunpack("extract " + archive + " " + (scratch / "x"), &out, &err), 0);
     EXPECT_EQ(list_dir(scratch / "x"), (std::vector<std::string>{"readme.txt", "setup.exe"}));
     EXPECT_EQ(read_file(scratch / "x/setup.exe"), to_bytes("GOOD"));
 
-    Bytes stub(512, 0);
-    stub[0] = 'M';
-    stub[1] = 'Z';
-    stub[0x3C] = 0x80;
-    stub[0x80] = 'P';
-    stub[0x81] = 'E';
-    write_file(scratch / "stub.exe", stub);
-    EXPECT_EQ(run_command(tool + "pack --stub " + (scratch / "stub.exe") + " " + archive + " -o " + (scratch / "i.exe"), &out,
-                          &err),
-              0)
+    write_file(scratch / "stub.exe", pe_stub());
+    EXPECT_EQ(run_iunpack("pack --stub " + (scratch / "stub.exe") + " " + archive + " -o " + (scratch / "i.exe"), &out, &err), 0)
         << err;
 
     if (run_command("command -v arj") != 0) GTEST_SKIP() << "arj is not installed";

@@ -49,14 +49,17 @@ public:
     }
 
     // What every end has in common: the destroy message is the last call,
-    // and nothing the run obtained is still held.
+    // and nothing the run obtained is still held (but a block whose release
+    // was the failed call).
     void expect_clean_end() {
         EXPECT_TRUE(platform_double.destroy_sent);
         ASSERT_FALSE(platform_double.calls.empty());
         EXPECT_EQ(platform_double.calls.back(), "SendMessageA");
         EXPECT_EQ(platform_double.calls_after_destroy, 0u);
         EXPECT_EQ(platform_double.open_files, 0);
-        EXPECT_EQ(platform_double.heap_blocks, 0);
+        if (platform_double.injected != "GlobalHandle" && platform_double.injected != "GlobalFree") {
+            EXPECT_EQ(platform_double.heap_blocks, 0);
+        }
         EXPECT_EQ(platform_double.searches, 0);
         EXPECT_EQ(platform_double.processes, 0);
         EXPECT_EQ(platform_double.tokens, 0);
@@ -306,7 +309,7 @@ TEST_F(Driver, MainHeaderThatCannotBeReadEndsWith2) {
 
 TEST_F(Driver, FailingEntryRemovesEverythingAndNeverRunsSetup) {
     Bytes bad = random_bytes(1000, 2);
-    HeaderSpec h = stored_spec("broken.bin", bad);
+    HeaderFields h = stored_fields("broken.bin", bad);
     h.file_crc ^= 1;
     ArchiveWriter w;
     w.stored("setup.exe", to_bytes("MZ")).stored("good.bin", to_bytes("good")).entry(h, bad).stored("late.txt", {});
@@ -324,7 +327,7 @@ TEST_F(Driver, HeaderErrorInsideTheLoopIsAnEntryFailure) {
         Bytes tail;
         const char* shown;
     };
-    HeaderSpec corrupt = stored_spec("x", {});
+    HeaderFields corrupt = stored_fields("x", {});
     corrupt.corrupt_crc = true;
     const Case cases[] = {
         {"archive ends without its end marker", {}, MSG_READ_ARCHIVE},
@@ -405,16 +408,7 @@ void sweep(Driver& t, const Bytes& archive, const std::string& prompt, uint32_t 
             EXPECT_FALSE(platform_double.boxes.empty());
         }
         EXPECT_EQ(platform_double.destroy_code, result);
-        EXPECT_TRUE(platform_double.destroy_sent);
-        EXPECT_EQ(platform_double.calls.back(), "SendMessageA");
-        EXPECT_EQ(platform_double.calls_after_destroy, 0u);
-        EXPECT_EQ(platform_double.open_files, 0);
-        if (injected != "GlobalHandle" && injected != "GlobalFree") {
-            EXPECT_EQ(platform_double.heap_blocks, 0);
-        }
-        EXPECT_EQ(platform_double.searches, 0);
-        EXPECT_EQ(platform_double.processes, 0);
-        EXPECT_EQ(platform_double.tokens, 0);
+        t.expect_clean_end();
         for (const LaunchRecord& launch : platform_double.launches)
             EXPECT_EQ(launch.files_seen, Driver::standard_files());
         // A failure is shown once, where it is detected.

@@ -5,19 +5,11 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <sstream>
-
 #include "tests/support/archive_writer.h"
 #include "tests/support/files.h"
+#include "tests/support/iunpack_run.h"
 
 namespace {
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 class Tool : public ::testing::Test {
 public:
@@ -28,9 +20,7 @@ public:
     std::string work_dir() const { return tmp() + "/iunpack_.$$$/"; }
     void SetUp() override { make_dir(tmp()); }
 
-    int iunpack(const std::string& arguments) {
-        return run_command("TMPDIR='" + tmp() + "' " + IUNPACK_TOOL + " " + arguments, &out, &err);
-    }
+    int iunpack(const std::string& arguments) { return run_iunpack(arguments, &out, &err, "TMPDIR='" + tmp() + "'"); }
     std::string installer(const Bytes& archive, const std::string& prompt = "") {
         std::string path = scratch / "installer.exe";
         write_file(path, self_extracting(archive, prompt));
@@ -102,7 +92,7 @@ TEST_F(Tool, RunSetupExitCodeIsReportedAndOnly1234Restarts) {
 
 TEST_F(Tool, RunEntryFailingHalfwayEndsWith3) {
     Bytes bad = random_bytes(500, 4);
-    HeaderSpec h = stored_spec("bad.bin", bad);
+    HeaderFields h = stored_fields("bad.bin", bad);
     h.file_crc ^= 1;
     ArchiveWriter w;
     w.stored("setup.exe", to_bytes("MZ")).entry(h, bad).stored("after.txt", to_bytes("x"));
@@ -193,7 +183,7 @@ TEST_F(Tool, ListTestAndExtract) {
 
 TEST_F(Tool, FailuresArePrintedAsErrors) {
     Bytes bad = to_bytes("abc");
-    HeaderSpec h = stored_spec("bad.bin", bad);
+    HeaderFields h = stored_fields("bad.bin", bad);
     h.file_crc = 0;
     ArchiveWriter w;
     w.entry(h, bad).stored("ok.txt", to_bytes("fine"));
@@ -203,7 +193,7 @@ TEST_F(Tool, FailuresArePrintedAsErrors) {
     EXPECT_EQ(lines_of(out), (std::vector<std::string>{"FAILED bad.bin", "ok     ok.txt", "2 entries, 1 failed"}));
 
     ArchiveWriter unsafe;
-    HeaderSpec up = stored_spec("x", to_bytes("x"));
+    HeaderFields up = stored_fields("x", to_bytes("x"));
     up.name = "../escape";
     up.entry_name_pos = 0;
     unsafe.entry(up, to_bytes("x"));
@@ -222,7 +212,7 @@ TEST_F(Tool, FailuresArePrintedAsErrors) {
 // escaped: an archive cannot retitle, clear or recolour the author's
 // terminal through list, test, extract or run's trace.
 TEST_F(Tool, ControlCharactersAreShownEscaped) {
-    HeaderSpec h = stored_spec("x", to_bytes("x"));
+    HeaderFields h = stored_fields("x", to_bytes("x"));
     h.name = "a\x1b[2J\rb\x07.txt";
     ArchiveWriter w;
     w.stored("setup.exe", to_bytes("MZ")).entry(h, to_bytes("x"));

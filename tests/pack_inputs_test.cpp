@@ -1,9 +1,9 @@
 // iunpack pack from files, folders and archives: what goes in, in which
 // order, what is refused (and what --force lets through), and that the
 // same inputs give the same bytes.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 
 #include "tests/support/archive_writer.h"
 #include "tests/support/files.h"
+#include "tests/support/iunpack_run.h"
 
 namespace {
 
@@ -40,8 +41,8 @@ uint32_t header_time(const Bytes& installer, int index) {
 }
 
 void set_time(const std::string& path, int64_t seconds) {
-    struct timespec times[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+    struct timeval times[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
+    ASSERT_EQ(utimes(path.c_str(), times), 0) << path;
 }
 
 // Stored names in the order `list` prints them.
@@ -59,9 +60,7 @@ protected:
     std::string path(const std::string& name) { return dir / name; }
     void file(const std::string& name, const std::string& content) { write_file(path(name), to_bytes(content)); }
     void folder(const std::string& name) { make_dir(path(name)); }
-    int tool(const std::string& args, const std::string& env = "") {
-        return run_command(env + " " + IUNPACK_TOOL + " " + args + " 2>&1", &out);
-    }
+    int tool(const std::string& args, const std::string& env = "") { return run_iunpack(args, &out, nullptr, env); }
     // pack INPUTS -o out.exe, inputs given relative to the scratch directory.
     int pack(const std::string& inputs, const std::string& more = "", const std::string& env = "") {
         std::string args;
@@ -92,7 +91,7 @@ TEST_F(PackInputs, FolderFileAndArchiveTogetherInAStableOrder) {
     folder("other");
     file("other/a.txt", "alone");
     ArchiveWriter w;
-    HeaderSpec manual = stored_spec("docs/m.txt", to_bytes("manual"));
+    HeaderFields manual = stored_fields("docs/m.txt", to_bytes("manual"));
     w.entry(manual, to_bytes("manual")).stored("y.txt", to_bytes("why"));
     write_file(path("in.arj"), w.finish());
 

@@ -10,6 +10,7 @@
 
 #include "tests/support/archive_writer.h"
 #include "tests/support/files.h"
+#include "tests/support/iunpack_run.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ struct Entry {
 Bytes archive(const std::vector<Entry>& entries) {
     ArchiveWriter w;
     for (const Entry& e : entries) {
-        HeaderSpec h = stored_spec(e.name, to_bytes(e.content));
+        HeaderFields h = stored_fields(e.name, to_bytes(e.content));
         h.entry_name_pos = e.name_pos;
         h.min_version = e.min_version;
         h.flags = e.flags;
@@ -36,17 +37,6 @@ Bytes archive(const std::vector<Entry>& entries) {
         w.entry(h, to_bytes(e.content));
     }
     return w.finish();
-}
-
-// The smallest file the PE check accepts: MZ, e_lfanew, PE signature.
-Bytes pe_stub(size_t size = 512) {
-    Bytes s(size, 0);
-    s[0] = 'M';
-    s[1] = 'Z';
-    s[0x3C] = 0x80;
-    s[0x80] = 'P';
-    s[0x81] = 'E';
-    return s;
 }
 
 Bytes zeros(size_t n) { return Bytes(n, 0); }
@@ -69,12 +59,8 @@ protected:
     void write(const std::string& name, const Bytes& bytes) { write_file(path(name), bytes); }
     void write(const std::string& name, const std::string& text) { write_file(path(name), to_bytes(text)); }
     Bytes read(const std::string& name) { return read_file(path(name)); }
-    // Runs the tool; returns its exit status, its output in `out`.
-    int tool(const std::string& args, const std::string& temp_dir = "") {
-        std::string command = std::string(IUNPACK_TOOL) + " " + args + " 2>&1";
-        if (!temp_dir.empty()) command = "TMPDIR=" + temp_dir + " " + command;
-        return run_command(command, &out);
-    }
+    // Runs the tool; returns its exit status, its output and errors in `out`.
+    int tool(const std::string& args, const std::string& env = "") { return run_iunpack(args, &out, nullptr, env); }
     int pack(const std::string& archive_name, const std::string& more = "") {
         return tool("pack --stub " + path("stub.exe") + " " + more + " " + path(archive_name) + " -o " +
                     path("out.exe"));
@@ -115,7 +101,8 @@ TEST_F(Pack, OtherCommandsAcceptWhatItWrites) {
     EXPECT_EQ(read("x/setup.exe"), to_bytes("MZ setup"));
     std::string tmp = path("tmp") + "/";
     make_dir(tmp);
-    EXPECT_EQ(tool("run " + path("out.exe") + " --answer yes --setup 'test -f readme.txt || exit 9'", tmp), 0) << out;
+    EXPECT_EQ(tool("run " + path("out.exe") + " --answer yes --setup 'test -f readme.txt || exit 9'", "TMPDIR=" + tmp), 0)
+        << out;
     EXPECT_NE(out.find("setup-exit 0"), std::string::npos) << out;
     EXPECT_TRUE(list_dir(tmp).empty());
 }
@@ -246,10 +233,11 @@ TEST_F(Pack, ReadsTheArchiveOnce) {
     write("evil.bin", evil);
     // The pause lets the first reader see the end of the first archive.
     std::string feed = "(cat " + path("good.arj") + " > " + fifo + "; sleep 1; cat " + path("evil.bin") + " > " + fifo +
-                       ") & ";
+                       ") &";
     std::string drain = "; status=$?; timeout 10 cat " + fifo + " > /dev/null; wait; exit $status";
-    std::string command = feed + IUNPACK_TOOL + " pack --stub " + path("stub.exe") + " " + fifo + " -o " + path("out.exe") + drain;
-    ASSERT_EQ(run_command(command, &out), 0) << out;
+    std::string err;
+    ASSERT_EQ(run_iunpack("pack --stub " + path("stub.exe") + " " + fifo + " -o " + path("out.exe") + drain, &out, &err, feed), 0)
+        << out << err;
     Bytes installer = read("out.exe");
     EXPECT_EQ(slice(installer, 49352, installer.size() - 49352), read("good.arj"));
 }
@@ -260,11 +248,14 @@ TEST_F(Pack, InterruptionRemovesTheTemporaryInstaller) {
     std::string fifo = path("fifo.arj");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const char* signal_name : {"INT", "TERM"}) {
-        std::string command = std::string(IUNPACK_TOOL) + " pack --stub " + path("stub.exe") + " " + fifo + " -o " +
-                              path("out.exe") + " & pid=$!; for i in $(seq 200); do ls " + path("out.exe") +
-                              ".* >/dev/null 2>&1 && break; sleep 0.05; done; kill -" + signal_name +
-                              " $pid; wait $pid; echo $?";
-        ASSERT_EQ(run_command(command, &out), 0);
+        // The tool in the background; its exit status once the signal came.
+        std::string wait_and_signal = " & pid=$!; for i in $(seq 200); do ls " + path("out.exe") +
+                                      ".* >/dev/null 2>&1 && break; sleep 0.05; done; kill -" + signal_name +
+                                      " $pid; wait $pid; echo $?";
+        std::string err;
+        ASSERT_EQ(run_iunpack("pack --stub " + path("stub.exe") + " " + fifo + " -o " + path("out.exe") + wait_and_signal,
+                              &out, &err),
+                  0);
         EXPECT_EQ(out, std::to_string(128 + (signal_name[0] == 'I' ? 2 : 15)) + "\n");
         expect_nothing_written();
     }

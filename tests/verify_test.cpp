@@ -7,6 +7,7 @@
 
 #include "tests/support/archive_writer.h"
 #include "tests/support/files.h"
+#include "tests/support/iunpack_run.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ protected:
         make_dir(dir / "f");
         write_file(dir / "f/setup.exe", to_bytes("MZ setup"));
     }
-    int tool(const std::string& args) { return run_command(std::string(IUNPACK_TOOL) + " " + args + " 2>&1", &out); }
+    int tool(const std::string& args) { return run_iunpack(args, &out); }
     std::string sha256_of(const std::string& path) {
         std::string sum;
         EXPECT_EQ(run_command("sha256sum '" + path + "'", &sum), 0);
@@ -62,12 +63,7 @@ TEST_F(Verify, CarriedStubsMatchAndAChangedByteDoesNot) {
 }
 
 TEST_F(Verify, AGivenStub) {
-    Bytes stub(600, 0);
-    stub[0] = 'M';
-    stub[1] = 'Z';
-    stub[0x3C] = 0x80;
-    stub[0x80] = 'P';
-    stub[0x81] = 'E';
+    Bytes stub = pe_stub(600);
     write_file(dir / "stub.exe", stub);
     std::string installer = dir / "i.exe";
     ASSERT_EQ(tool("pack --stub " + (dir / "stub.exe") + " " + (dir / "f") + " -o " + installer), 0) << out;

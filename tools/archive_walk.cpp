@@ -69,11 +69,14 @@ bool open_archive(const char* path) {
 }
 
 // Extraction never replaces a file nor writes through a link (the create
-// is exclusive): says what was in the way of `name`, if anything.
-void report_in_the_way(const char* name) {
+// is exclusive): says what was in the way of the current entry's output
+// file, if anything.
+void report_in_the_way() {
+    const char* name = entry_output_name();
     char path[PATH_SIZE] = "";
     struct stat st;
-    if (!text_append(path, PATH_SIZE, unpack.work_dir) || !text_append(path, PATH_SIZE, name) || lstat(path, &st) != 0)
+    if (!name || !text_append(path, PATH_SIZE, unpack.work_dir) || !text_append(path, PATH_SIZE, name) ||
+        lstat(path, &st) != 0)
         return;
     fputs("error: ", stderr);
     write_visible(stderr, path);
@@ -136,20 +139,16 @@ int extract_archive(const char* path, const char* directory) {
         return 1;
     }
     discard_output = false;
-    char work_dir[PATH_SIZE];
-    memcpy(work_dir, unpack.work_dir, PATH_SIZE);
     if (!open_archive(path)) return 1;
-    memcpy(unpack.work_dir, work_dir, PATH_SIZE);
     int header;
     while ((header = read_header()) == 1) {
-        const char* name = entry_output_name();
         int result = extract_entry();
-        if (result == ERR_CREATE_FILE && name) report_in_the_way(name);
+        if (result == ERR_CREATE_FILE) report_in_the_way();
         if (result != 0) {
             archive_close();
             return 1;
         }
-        write_visible(stdout, name);
+        write_visible(stdout, entry_output_name());
         putchar('\n');
     }
     return finish(header);

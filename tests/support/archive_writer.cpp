@@ -29,7 +29,7 @@ uint32_t crc_of(const Bytes& data) {
 
 Bytes to_bytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-Bytes basic_header(const HeaderSpec& h) {
+Bytes basic_header(const HeaderFields& h) {
     Bytes b(h.first_header_size, 0);
     auto set = [&](size_t at, uint8_t v) {
         if (at < b.size()) b[at] = v;
@@ -56,7 +56,7 @@ Bytes basic_header(const HeaderSpec& h) {
     return b;
 }
 
-Bytes header_bytes(const HeaderSpec& h) {
+Bytes header_bytes(const HeaderFields& h) {
     Bytes basic = basic_header(h);
     Bytes out;
     append16(out, HEADER_ID);
@@ -72,15 +72,15 @@ Bytes header_bytes(const HeaderSpec& h) {
     return out;
 }
 
-HeaderSpec main_header_spec() {
-    HeaderSpec h;
+HeaderFields main_header_fields() {
+    HeaderFields h;
     h.name = "archive.arj";
     h.file_type = 2;
     return h;
 }
 
-HeaderSpec stored_spec(const std::string& name, const Bytes& content) {
-    HeaderSpec h;
+HeaderFields stored_fields(const std::string& name, const Bytes& content) {
+    HeaderFields h;
     h.name = name;
     size_t slash = name.find_last_of('/');
     h.entry_name_pos = uint16_t(slash == std::string::npos ? 0 : slash + 1);
@@ -89,10 +89,10 @@ HeaderSpec stored_spec(const std::string& name, const Bytes& content) {
     return h;
 }
 
-ArchiveWriter::ArchiveWriter() : ArchiveWriter(main_header_spec()) {}
-ArchiveWriter::ArchiveWriter(const HeaderSpec& main) { bytes = header_bytes(main); }
+ArchiveWriter::ArchiveWriter() : ArchiveWriter(main_header_fields()) {}
+ArchiveWriter::ArchiveWriter(const HeaderFields& main) { bytes = header_bytes(main); }
 
-ArchiveWriter& ArchiveWriter::entry(const HeaderSpec& h, const Bytes& data) {
+ArchiveWriter& ArchiveWriter::entry(const HeaderFields& h, const Bytes& data) {
     Bytes head = header_bytes(h);
     bytes.insert(bytes.end(), head.begin(), head.end());
     bytes.insert(bytes.end(), data.begin(), data.end());
@@ -100,7 +100,7 @@ ArchiveWriter& ArchiveWriter::entry(const HeaderSpec& h, const Bytes& data) {
 }
 
 ArchiveWriter& ArchiveWriter::stored(const std::string& name, const Bytes& content) {
-    return entry(stored_spec(name, content), content);
+    return entry(stored_fields(name, content), content);
 }
 
 ArchiveWriter& ArchiveWriter::raw(const Bytes& more) {
@@ -112,6 +112,16 @@ Bytes ArchiveWriter::finish() {
     append16(bytes, HEADER_ID);
     append16(bytes, 0);
     return bytes;
+}
+
+Bytes pe_stub(size_t size) {
+    Bytes s(size, 0);
+    s[0] = 'M';
+    s[1] = 'Z';
+    s[0x3C] = 0x80;
+    s[0x80] = 'P';
+    s[0x81] = 'E';
+    return s;
 }
 
 Bytes self_extracting(const Bytes& archive, const std::string& prompt) {

@@ -8,7 +8,7 @@
 
 using Bytes = std::vector<uint8_t>;
 
-struct HeaderSpec {
+struct HeaderFields {
     std::string name;                 // stored name, path included
     uint16_t entry_name_pos = 0;      // where the name proper begins
     uint8_t first_header_size = 30;   // offset of the name in the basic header
@@ -28,22 +28,22 @@ struct HeaderSpec {
 };
 
 // The basic header's bytes for `h`.
-Bytes basic_header(const HeaderSpec& h);
+Bytes basic_header(const HeaderFields& h);
 // The whole header on the stream: id, size, basic header, CRC, extended
 // headers, the closing zero size.
-Bytes header_bytes(const HeaderSpec& h);
+Bytes header_bytes(const HeaderFields& h);
 // A main header as an archiver writes it.
-HeaderSpec main_header_spec();
+HeaderFields main_header_fields();
 // A stored entry holding `content`, with its sizes and CRC filled in; the
 // name proper starts after the last '/'.
-HeaderSpec stored_spec(const std::string& name, const Bytes& content);
+HeaderFields stored_fields(const std::string& name, const Bytes& content);
 
 // Builds an archive: main header, entries, end marker.
 struct ArchiveWriter {
     Bytes bytes;
     ArchiveWriter();                                      // starts with a main header
-    explicit ArchiveWriter(const HeaderSpec& main);
-    ArchiveWriter& entry(const HeaderSpec& h, const Bytes& data);
+    explicit ArchiveWriter(const HeaderFields& main);
+    ArchiveWriter& entry(const HeaderFields& h, const Bytes& data);
     ArchiveWriter& stored(const std::string& name, const Bytes& content);
     ArchiveWriter& raw(const Bytes& more);
     Bytes finish();                                       // appends the end marker
@@ -51,6 +51,8 @@ struct ArchiveWriter {
 
 // Stub of zeros, the prompt field, then the archive.
 Bytes self_extracting(const Bytes& archive, const std::string& prompt = "");
+// The smallest stub pack's PE check accepts: MZ, e_lfanew, PE signature.
+Bytes pe_stub(size_t size = 512);
 
 Bytes to_bytes(const std::string& s);
 uint32_t crc_of(const Bytes& data);

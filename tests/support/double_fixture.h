@@ -11,7 +11,7 @@
 #include "common/platform.h"
 #include "common/unpack_error.h"
 #include "common/unpack_state.h"
-#include "shell/platform_double.h"
+#include "tests/doubles/platform_double.h"
 #include "tests/support/archive_writer.h"
 #include "tests/support/files.h"
 

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "archive/entry_extraction.h"
 #include "archive/header_reader.h"
@@ -14,6 +13,7 @@
 #include "common/text.h"
 #include "common/unpack_state.h"
 #include "shell/platform_posix.h"
+#include "tests/support/archive_writer.h"
 
 namespace {
 
@@ -50,38 +50,6 @@ void empty_directory(const std::string& dir, const std::string& keep) {
     closedir(d);
 }
 
-void put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-
-// id, size, basic header (fields as the format places them, name "f"),
-// its CRC, no extended header.
-void put_header(std::vector<uint8_t>& out, uint8_t method, uint8_t file_type, uint32_t compressed,
-                uint32_t original) {
-    std::vector<uint8_t> basic = {30, 11, 1, 0, 0, method, file_type, 0};
-    put32(basic, 0);
-    put32(basic, compressed);
-    put32(basic, original);
-    put32(basic, 0);
-    put16(basic, 0);  // entry_name_pos
-    put16(basic, 0);
-    put16(basic, 0);
-    basic.push_back('f');
-    basic.push_back(0);
-    basic.push_back(0);  // comment
-    out.push_back(0x60);
-    out.push_back(0xEA);
-    put16(out, uint32_t(basic.size()));
-    out.insert(out.end(), basic.begin(), basic.end());
-    put32(out, crc32_of(basic.data(), basic.size()));
-    put16(out, 0);
-}
-
 }  // namespace
 
 void run_fuzz_input(const uint8_t* data, size_t size, const std::string& scratch_dir) {
@@ -94,19 +62,22 @@ void run_fuzz_input(const uint8_t* data, size_t size, const std::string& scratch
     platform = &table;
     crc32_build_table();
 
-    std::vector<uint8_t> archive;
+    Bytes archive;
     if (data[0] % 2 == 0 || size < 5) {
         archive.assign(data + 1, data + size);
     } else {
-        uint8_t method = uint8_t(1 + data[1] % 4);
-        uint32_t original = (uint32_t(data[2]) | uint32_t(data[3]) << 8) % (FUZZ_ORIGINAL_LIMIT + 1);
-        uint32_t compressed = uint32_t(size - 5);
+        // Both headers are named "f"; the entry's CRC field is 0.
+        HeaderFields header;
+        header.name = "f";
+        header.file_type = 2;
+        ArchiveWriter w(header);
+        header.file_type = 0;
+        header.method = uint8_t(1 + data[1] % 4);
+        header.original_size = (uint32_t(data[2]) | uint32_t(data[3]) << 8) % (FUZZ_ORIGINAL_LIMIT + 1);
+        header.compressed_size = uint32_t(size - 5);
         // Low bit of data[4]: the header claims more data than follows.
-        if (data[4] & 1) compressed += data[4];
-        put_header(archive, 0, 2, 0, 0);
-        put_header(archive, method, 0, compressed, original);
-        archive.insert(archive.end(), data + 5, data + size);
-        archive.insert(archive.end(), {0x60, 0xEA, 0, 0});
+        if (data[4] & 1) header.compressed_size += data[4];
+        archive = w.entry(header, Bytes(data + 5, data + size)).finish();
     }
     std::string path = scratch_dir + "archive.arj";
     FILE* file = fopen(path.c_str(), "wb");

@@ -1,4 +1,4 @@
-#include "shell/platform_double.h"
+#include "tests/doubles/platform_double.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "shell/host_platform_double.h"
+#include "tests/doubles/host_platform_double.h"
 
 #include "common/unpack_state.h"
 
