@@ -159,14 +159,14 @@ uint32_t install_driver(void*) {
     platform->SetForegroundWindow(unpack.host_window);
     platform->ShowWindow(unpack.host_window, SW_SHOW);
 
-    if (read_header() != 1) return end_early(MSG_INVALID_ARCHIVE, DRIVER_BAD_ARCHIVE);
+    if (read_header() != HEADER_READ) return end_early(MSG_INVALID_ARCHIVE, DRIVER_BAD_ARCHIVE);
     // An entry that fails, or a header that cannot be read inside the loop,
     // ends the installation: setup never runs with part of its files.
     int header;
-    while ((header = read_header()) == 1)
+    while ((header = read_header()) == HEADER_READ)
         if (extract_entry() != 0) break;
     archive_close();
-    if (header != 0) {
+    if (header != HEADER_END) {
         clean_temp_dir();
         return end_with(DRIVER_ENTRY_FAILED);
     }

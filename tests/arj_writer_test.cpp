@@ -100,7 +100,7 @@ TEST_F(ArjWriterTest, EveryHeaderFieldAsTheReaderTakesIt) {
     ASSERT_TRUE(writer.finish());
     open_archive(sink.bytes);
 
-    ASSERT_EQ(read_header(), 1);
+    ASSERT_EQ(read_header(), HEADER_READ);
     const uint8_t* raw = unpack.header.raw;
     EXPECT_EQ(Bytes(raw, raw + 8), Bytes({30, 11, 1, 0, 0, 0, 2, 0}));
     EXPECT_EQ(field32(raw, 8), made);
@@ -112,7 +112,7 @@ TEST_F(ArjWriterTest, EveryHeaderFieldAsTheReaderTakesIt) {
     for (size_t i = 0; i < std::size(entries); i++) {
         const Entry& e = entries[i];
         SCOPED_TRACE(e.options.name);
-        ASSERT_EQ(read_header(), 1);
+        ASSERT_EQ(read_header(), HEADER_READ);
         const HeaderRecord& h = unpack.header;
         EXPECT_EQ(Bytes(raw, raw + 8), Bytes({30, 11, 1, 0, 0, e.method, 0, 0}));
         EXPECT_EQ(field32(raw, 8), e.options.dos_time);
@@ -133,7 +133,7 @@ TEST_F(ArjWriterTest, EveryHeaderFieldAsTheReaderTakesIt) {
         EXPECT_EQ(archive_tell(), data_at + int64_t(results[i].compressed_size)) << "the stream stands at the next header";
         EXPECT_EQ(read_file(extract_dir() + base_name(e.options.name)), *e.content);
     }
-    EXPECT_EQ(read_header(), 0);
+    EXPECT_EQ(read_header(), HEADER_END);
     EXPECT_EQ(archive_tell(), int64_t(sink.bytes.size()));
     EXPECT_TRUE(platform_double.boxes.empty());
 }
@@ -162,12 +162,12 @@ TEST_F(ArjWriterTest, RefusedEntriesLeaveTheArchiveWhole) {
     ASSERT_TRUE(writer.finish());
 
     open_archive(sink.bytes);
-    ASSERT_EQ(read_header(), 1);
-    ASSERT_EQ(read_header(), 1);
+    ASSERT_EQ(read_header(), HEADER_READ);
+    ASSERT_EQ(read_header(), HEADER_READ);
     EXPECT_EQ(strlen(unpack.header_name), 511u);
     EXPECT_EQ(unpack.header.original_size, content.size());
     archive_skip(unpack.header.compressed_size);
-    EXPECT_EQ(read_header(), 0);
+    EXPECT_EQ(read_header(), HEADER_END);
 
     // Sizes past the 32-bit fields, and a failed write, are refused too.
     CountingSink counting;

@@ -23,11 +23,11 @@ protected:
     void open_entries(ArchiveWriter& w) {
         archive = w.finish();
         open_archive(archive);
-        ASSERT_EQ(read_header(), 1);
-        ASSERT_EQ(read_header(), 1);
+        ASSERT_EQ(read_header(), HEADER_READ);
+        ASSERT_EQ(read_header(), HEADER_READ);
     }
     // Extracts the current entry; the next header must follow it.
-    int extract_then_expect_next(int next = 0) {
+    int extract_then_expect_next(int next = HEADER_END) {
         int result = extract_entry();
         EXPECT_EQ(read_header(), next);
         return result;
@@ -43,7 +43,7 @@ TEST_F(EntryExtraction, StoredEntriesAreWrittenByteForByte) {
     w.stored("bin/a.bin", a).entry(text, b);
     open_entries(w);
     EXPECT_EQ(extract_entry(), 0);
-    ASSERT_EQ(read_header(), 1);
+    ASSERT_EQ(read_header(), HEADER_READ);
     EXPECT_EQ(extract_then_expect_next(), 0);
     EXPECT_EQ(read_file(extract_dir() + "a.bin"), a);
     EXPECT_EQ(read_file(extract_dir() + "readme.txt"), b);
@@ -184,7 +184,7 @@ TEST_F(EntryExtraction, EmptyStoredEntrySucceedsExactlyWhenItsCrcIsZero) {
     w.stored("empty", {}).entry(bad, {});
     open_entries(w);
     EXPECT_EQ(extract_entry(), 0);
-    ASSERT_EQ(read_header(), 1);
+    ASSERT_EQ(read_header(), HEADER_READ);
     EXPECT_EQ(extract_then_expect_next(), ERR_BAD_CRC);
     EXPECT_EQ(messages(), Texts{MSG_BAD_CRC});
     EXPECT_TRUE(read_file(extract_dir() + "empty").empty());
@@ -212,9 +212,9 @@ TEST_F(EntryExtraction, FilesInTheWayAreNeverReplacedNorFollowed) {
     ASSERT_EQ(symlink((scratch / "target").c_str(), (extract_dir() + "link").c_str()), 0);
     open_entries(w);
     EXPECT_EQ(extract_entry(), 0);
-    ASSERT_EQ(read_header(), 1);
+    ASSERT_EQ(read_header(), HEADER_READ);
     EXPECT_EQ(extract_entry(), ERR_CREATE_FILE);
-    ASSERT_EQ(read_header(), 1);
+    ASSERT_EQ(read_header(), HEADER_READ);
     EXPECT_EQ(extract_then_expect_next(), ERR_CREATE_FILE);
     EXPECT_EQ(messages(), (Texts{MSG_CREATE_FILE, MSG_CREATE_FILE}));
     EXPECT_EQ(read_file(extract_dir() + "same.txt"), to_bytes("first, longer"));
@@ -260,7 +260,7 @@ TEST_F(EntryExtraction, EveryMethodEndsWhereItsHeaderSaysItsDataEnds) {
             platform_double.heap_limit = variant == 2 ? 1 : 0;
             EXPECT_EQ(extract_entry(), variant == 0 ? 0 : variant == 1 ? ERR_BAD_CRC : ERR_ALLOC_MEMORY);
             platform_double.heap_limit = 0;
-            ASSERT_EQ(read_header(), 1);
+            ASSERT_EQ(read_header(), HEADER_READ);
             EXPECT_STREQ(unpack.header_name, "after.txt");
             EXPECT_EQ(read_file(extract_dir() + "entry.txt"), variant == 2 ? Bytes() : content);
             archive_close();
@@ -275,8 +275,8 @@ TEST_F(EntryExtraction, ArchiveEndingInsideStoredDataLeavesAnEmptyFile) {
     w.stored("cut.bin", content);
     Bytes bytes(w.bytes.begin(), w.bytes.end() - 10);
     open_archive(bytes);
-    ASSERT_EQ(read_header(), 1);
-    ASSERT_EQ(read_header(), 1);
+    ASSERT_EQ(read_header(), HEADER_READ);
+    ASSERT_EQ(read_header(), HEADER_READ);
     EXPECT_EQ(extract_entry(), ERR_READ_ARCHIVE);
     EXPECT_EQ(messages(), Texts{MSG_READ_ARCHIVE});
     EXPECT_TRUE(read_file(extract_dir() + "cut.bin").empty());
@@ -313,7 +313,7 @@ TEST_F(EntryExtraction, PlatformFailuresInTheStoredCopy) {
         EXPECT_EQ(platform_double.injected, c.call);
         EXPECT_EQ(messages(), Texts{c.message});
         if (c.skipped) {
-            EXPECT_EQ(read_header(), 0);
+            EXPECT_EQ(read_header(), HEADER_END);
         }
         EXPECT_EQ(exists(extract_dir() + "f.bin"), std::string(c.call) != "fopen");
         EXPECT_EQ(platform_double.heap_blocks, 0);

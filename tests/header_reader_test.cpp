@@ -17,11 +17,11 @@ TEST_F(HeaderReader, ReadsMainAndLocalHeadersAndStopsAtTheEndMarker) {
     Bytes archive = ArchiveWriter().entry(entry, content).finish();
     open_archive(archive);
 
-    ASSERT_EQ(read_header(), 1);
+    ASSERT_EQ(read_header(), HEADER_READ);
     EXPECT_EQ(unpack.header.file_type, 2);
     EXPECT_STREQ(unpack.header_name, "archive.arj");
 
-    ASSERT_EQ(read_header(), 1);
+    ASSERT_EQ(read_header(), HEADER_READ);
     EXPECT_STREQ(unpack.header_name, "dir/file.txt");
     EXPECT_EQ(unpack.header.entry_name_pos, 4);
     EXPECT_EQ(unpack.header.compressed_size, content.size());
@@ -30,14 +30,14 @@ TEST_F(HeaderReader, ReadsMainAndLocalHeadersAndStopsAtTheEndMarker) {
     EXPECT_EQ(archive_tell(), int64_t(archive.size() - 4 - content.size()));
     archive_skip(content.size());
 
-    EXPECT_EQ(read_header(), 0);
+    EXPECT_EQ(read_header(), HEADER_END);
     EXPECT_EQ(archive_tell(), int64_t(archive.size()));
     EXPECT_TRUE(platform_double.boxes.empty());
 }
 
 TEST_F(HeaderReader, EndMarkerFirst) {
     open_archive({0x60, 0xEA, 0, 0});
-    EXPECT_EQ(read_header(), 0);
+    EXPECT_EQ(read_header(), HEADER_END);
     EXPECT_EQ(archive_tell(), 4);
 }
 
@@ -46,8 +46,8 @@ TEST_F(HeaderReader, ExtendedHeadersArePassedOverByTheirSizePlusCrc) {
     entry.extended = {Bytes(5, 0xAA), Bytes(1, 0x55), Bytes(300, 7)};
     Bytes archive = ArchiveWriter().entry(entry, to_bytes("xyz")).finish();
     open_archive(archive);
-    ASSERT_EQ(read_header(), 1);
-    ASSERT_EQ(read_header(), 1);
+    ASSERT_EQ(read_header(), HEADER_READ);
+    ASSERT_EQ(read_header(), HEADER_READ);
     EXPECT_EQ(archive_tell(), int64_t(archive.size() - 4 - 3));
     uint8_t data[3];
     ASSERT_EQ(archive_read(data, 3), 3u);
@@ -63,9 +63,9 @@ TEST_F(HeaderReader, ChangedExtendedHeaderByteGoesUnnoticed) {
     size_t at = header_bytes(main_header_fields()).size() + 4 + basic_header(entry).size() + 4 + 2;
     archive[at] ^= 0xFF;
     open_archive(archive);
-    EXPECT_EQ(read_header(), 1);
-    EXPECT_EQ(read_header(), 1);
-    EXPECT_EQ(read_header(), 0);
+    EXPECT_EQ(read_header(), HEADER_READ);
+    EXPECT_EQ(read_header(), HEADER_READ);
+    EXPECT_EQ(read_header(), HEADER_END);
 }
 
 // Each failure: the message, its owner, the code.
@@ -132,7 +132,7 @@ TEST_F(HeaderReader, RefusesMalformedHeaders) {
 TEST_F(HeaderReader, LongestNameAndLargestHeaderAreAccepted) {
     HeaderFields h = stored_fields(std::string(511, 'n'), {});
     open_archive(header_bytes(h));
-    EXPECT_EQ(read_header(), 1);
+    EXPECT_EQ(read_header(), HEADER_READ);
     EXPECT_EQ(std::string(unpack.header_name), std::string(511, 'n'));
     archive_close();
 
@@ -140,7 +140,7 @@ TEST_F(HeaderReader, LongestNameAndLargestHeaderAreAccepted) {
     big.comment = std::string(1024 - 30 - 4 - 1, 'c');  // basic header of exactly 1024 bytes
     ASSERT_EQ(basic_header(big).size(), 1024u);
     open_archive(header_bytes(big));
-    EXPECT_EQ(read_header(), 1);
+    EXPECT_EQ(read_header(), HEADER_READ);
     EXPECT_STREQ(unpack.header_name, "big");
 }
 
@@ -155,9 +155,9 @@ TEST_F(HeaderReader, ShortHeaderTakesNoFieldFromAnEarlierLongerOne) {
     ArchiveWriter w;
     w.entry(first, {}).entry(second, {});
     open_archive(w.finish());
-    ASSERT_EQ(read_header(), 1);
-    ASSERT_EQ(read_header(), 1);
-    ASSERT_EQ(read_header(), 1);
+    ASSERT_EQ(read_header(), HEADER_READ);
+    ASSERT_EQ(read_header(), HEADER_READ);
+    ASSERT_EQ(read_header(), HEADER_READ);
     EXPECT_STREQ(unpack.header_name, "b");
     EXPECT_EQ(unpack.header.file_crc, 0u);
     EXPECT_EQ(unpack.header.compressed_size, 0u);

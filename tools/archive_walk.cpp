@@ -60,7 +60,7 @@ bool open_archive(const char* path) {
     archive_read(id, 2);
     bool bare = id[0] == (HEADER_ID & 0xFF) && id[1] == (HEADER_ID >> 8);
     archive_seek(bare ? 0 : ARCHIVE_OFFSET);
-    if (read_header() != 1) {
+    if (read_header() != HEADER_READ) {
         fprintf(stderr, "error: %s\n", MSG_INVALID_ARCHIVE);
         archive_close();
         return false;
@@ -87,7 +87,7 @@ void report_in_the_way() {
 // After the loop: 0 at the end marker; a header error was printed already.
 int finish(int header) {
     archive_close();
-    return header == 0 ? 0 : 1;
+    return header == HEADER_END ? 0 : 1;
 }
 
 }  // namespace
@@ -96,7 +96,7 @@ int list_archive(const char* path) {
     if (!open_archive(path)) return 1;
     printf("%10s %10s %6s %8s  %s\n", "original", "compressed", "method", "crc32", "name");
     int header;
-    while ((header = read_header()) == 1) {
+    while ((header = read_header()) == HEADER_READ) {
         const HeaderRecord& h = unpack.header;
         printf("%10u %10u %6u %08x  ", unsigned(h.original_size), unsigned(h.compressed_size), unsigned(h.method),
                unsigned(h.file_crc));
@@ -112,7 +112,7 @@ int test_archive(const char* path) {
     if (!open_archive(path)) return 1;
     unpack.work_dir[0] = 0;
     int failed = 0, entries = 0, header;
-    while ((header = read_header()) == 1) {
+    while ((header = read_header()) == HEADER_READ) {
         char name[NAME_BUFFER_SIZE + 1];
         memcpy(name, unpack.header_name, NAME_BUFFER_SIZE);
         name[NAME_BUFFER_SIZE] = 0;
@@ -141,7 +141,7 @@ int extract_archive(const char* path, const char* directory) {
     discard_output = false;
     if (!open_archive(path)) return 1;
     int header;
-    while ((header = read_header()) == 1) {
+    while ((header = read_header()) == HEADER_READ) {
         int result = extract_entry();
         if (result == ERR_CREATE_FILE) report_in_the_way();
         if (result != 0) {

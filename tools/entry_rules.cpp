@@ -76,7 +76,7 @@ ArchiveWalk run_walk(const char* path, int64_t offset) {
         result.failure = "cannot be opened";
         return result;
     }
-    if (!archive_seek(offset) || read_header() != 1) {
+    if (!archive_seek(offset) || read_header() != HEADER_READ) {
         result.failure = walk.last_message.empty() ? "it ends before one" : walk.last_message;
         archive_close();
         return result;
@@ -86,7 +86,7 @@ ArchiveWalk run_walk(const char* path, int64_t offset) {
     for (;;) {
         int64_t start = archive_tell();
         walk.last_message.clear();
-        if ((header = read_header()) != 1) break;
+        if ((header = read_header()) != HEADER_READ) break;
         PackEntry e;
         char stored[NAME_BUFFER_SIZE + 1];
         memcpy(stored, unpack.header_name, NAME_BUFFER_SIZE);
@@ -104,7 +104,7 @@ ArchiveWalk run_walk(const char* path, int64_t offset) {
         skip_entry_data();
     }
     archive_close();
-    result.complete = header == 0;
+    result.complete = header == HEADER_END;
     if (!result.complete) result.failure = walk.last_message;
     return result;
 }

@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     unpack.work_dir[0] = 0;
     if (!text_append(unpack.work_dir, PATH_SIZE, dir.c_str())) abort();
     if (!archive_open(path.c_str())) abort();
-    if (read_header() != 1 || read_header() != 1 || extract_entry() != 0 || read_header() != 0) abort();
+    if (read_header() != HEADER_READ || read_header() != HEADER_READ || extract_entry() != 0 || read_header() != HEADER_END) abort();
     archive_close();
     if (read_all(dir + "f") != content) abort();
     return 0;

@@ -89,8 +89,8 @@ void run_fuzz_input(const uint8_t* data, size_t size, const std::string& scratch
     unpack.work_dir[0] = 0;
     if (!text_append(unpack.work_dir, PATH_SIZE, scratch_dir.c_str())) return;
     if (!archive_open(path.c_str())) return;
-    if (read_header() == 1) {
-        for (int entries = 0; entries < FUZZ_ENTRY_LIMIT && read_header() == 1; entries++)
+    if (read_header() == HEADER_READ) {
+        for (int entries = 0; entries < FUZZ_ENTRY_LIMIT && read_header() == HEADER_READ; entries++)
             if (extract_entry() != 0) break;
     }
     archive_close();
