@@ -59,6 +59,12 @@ int memory_fseek(FileHandle, int64_t offset, int origin) {
 }
 int memory_fclose(FileHandle) { return 0; }
 
+// A file walk reads pack's temporary installer back: opened so that an
+// interruption can still remove it.
+FileHandle removable_fopen(const char* path, const char* mode) {
+    return strcmp(mode, "rb") == 0 ? open_removable_for_reading(path) : nullptr;
+}
+
 uint32_t raw32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
@@ -130,6 +136,7 @@ ArchiveWalk walk_archive_bytes(const std::vector<uint8_t>& bytes) {
 
 ArchiveWalk walk_archive_file(const char* path, int64_t offset) {
     walk.table = system_platform();
+    walk.table.fopen = removable_fopen;
     walk.memory = nullptr;
     return run_walk(path, offset);
 }

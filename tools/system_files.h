@@ -7,6 +7,7 @@
 #pragma once
 
 #include <compare>
+#include <cstdio>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -56,6 +57,12 @@ bool is_path_separator(char c);
 std::string path_base_name(const std::string& path);
 // `folder` and `name` with one separator between them.
 std::string path_joined(const std::string& folder, const std::string& name);
+
+// Opens `path` for reading ("rb") in a way that lets the file be removed
+// while it is open (on Windows with FILE_SHARE_DELETE, which the C
+// runtime's fopen leaves out): pack reads its temporary installer back
+// so, and an interruption must still be able to remove it then.
+FILE* open_removable_for_reading(const char* path);
 
 // The launcher's platform table of this system (POSIX or Win32), which the
 // tool's archive walks start from.

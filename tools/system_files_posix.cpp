@@ -57,4 +57,6 @@ std::string path_joined(const std::string& folder, const std::string& name) {
     return folder.ends_with('/') ? folder + name : folder + "/" + name;
 }
 
+FILE* open_removable_for_reading(const char* path) { return fopen(path, "rb"); }
+
 const Platform& system_platform() { return posix_platform; }

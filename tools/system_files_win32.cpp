@@ -5,6 +5,9 @@
 // path.
 #include "shell/windows_api.h"
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cerrno>
 
 #include "shell/platform_win32.h"
@@ -101,6 +104,23 @@ std::string path_base_name(const std::string& path) {
 
 std::string path_joined(const std::string& folder, const std::string& name) {
     return ends_in_separator(folder) ? folder + name : folder + PATH_SEPARATOR + name;
+}
+
+FILE* open_removable_for_reading(const char* path) {
+    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        set_errno_from_last_error();
+        return nullptr;
+    }
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    FILE* file = _fdopen(fd, "rb");
+    if (!file) _close(fd);
+    return file;
 }
 
 const Platform& system_platform() { return win32_platform; }
