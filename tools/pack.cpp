@@ -15,6 +15,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -206,6 +208,26 @@ bool write_installer(FILE* f, const Stub& stub, const std::string& prompt, const
     return ok;
 }
 
+// Everything between creating the temporary file and settling it; closes
+// `f` unless it throws.
+bool gather_and_write(FILE* f, const Stub& stub, const std::string& prompt, PackInputs& inputs, const PackOptions& o,
+                      const TimeClamp& clamp) {
+    // A folder may hold the installer being written (and the one it
+    // replaces): neither is packed.
+    std::set<FileIdentity> left_out;
+    FileIdentity identity;
+    if (temp_installer_identity(f, identity)) left_out.insert(identity);
+    FileStatus st;
+    if (file_status(o.output, st)) left_out.insert(st.identity);
+    bool ok = gather_inputs(o.inputs, clamp, left_out, inputs);
+    std::vector<PackEntry>& entries = inputs.entries;
+    if (ok && !inputs.single_archive) order_entries(entries);
+    ok = ok && check_entries(entries, o.force);
+    if (ok) return write_installer(f, stub, prompt, inputs, entries, o, clamp);
+    fclose(f);
+    return false;
+}
+
 void print_summary(const char* output, const std::vector<PackEntry>& entries, double seconds) {
     uint64_t original = 0, packed = 0;
     for (const PackEntry& e : entries) {
@@ -262,25 +284,24 @@ int pack_command(int argc, char** argv) {
     // and an interruption then still finds it.
     FILE* f = create_temp_installer(o.output);
     if (!f) return 1;
-    // A folder may hold the installer being written (and the one it
-    // replaces): neither is packed.
-    std::set<FileIdentity> left_out;
-    FileIdentity identity;
-    if (temp_installer_identity(f, identity)) left_out.insert(identity);
-    FileStatus st;
-    if (file_status(o.output, st)) left_out.insert(st.identity);
     PackInputs inputs;
-    bool ok = gather_inputs(o.inputs, clamp, left_out, inputs);
-    std::vector<PackEntry>& entries = inputs.entries;
-    if (ok && !inputs.single_archive) order_entries(entries);
-    ok = ok && check_entries(entries, o.force);
-    if (ok) {
-        ok = write_installer(f, stub, prompt, inputs, entries, o, clamp);
-    } else {
+    bool ok;
+    // An archive INPUT is read whole, and the coders take their buffers:
+    // memory (or a thread) that cannot be had ends pack with a message,
+    // and the temporary file goes, instead of an abort that leaves it.
+    try {
+        ok = gather_and_write(f, stub, prompt, inputs, o, clamp);
+    } catch (const std::bad_alloc&) {
+        pack_error("out of memory");
+        fclose(f);  // still open: write_installer closes it last, and nothing throws after that
+        ok = false;
+    } catch (const std::exception& e) {
+        pack_error(e.what());
         fclose(f);
+        ok = false;
     }
     if (!settle_temp_installer(ok, o.output)) return 1;
     std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
-    print_summary(o.output, entries, seconds.count());
+    print_summary(o.output, inputs.entries, seconds.count());
     return 0;
 }
