@@ -4,7 +4,9 @@
 # build/win64: the same sources must give the same stubs wherever they are
 # built. Also compares the stubs that the native iunpack carries (built by
 # build/native, embedded in the binary; the tests check the embedding) with
-# the presets' stubs. Exit status 1 when a stub differs.
+# the presets' stubs, and the stub that each Windows preset's iunpack.exe
+# carries for the other preset (it cross-builds it). Exit status 1 when a
+# stub differs.
 #
 #   scripts/check_reproducible.sh      (after the native, win32 and win64 builds)
 set -euo pipefail
@@ -26,15 +28,19 @@ for preset in win32 win64; do
     cmp -l "$ours" "$again" | head -n 5 >&2 || true
     status=1
   fi
-  carried=$ROOT/build/native/stubs/$preset/shell/iunpack-stub.exe
-  if [[ ! -f $carried ]]; then
-    echo "$preset stub carried by iunpack: no native build to compare"
-  elif cmp -s "$ours" "$carried"; then
-    echo "$preset stub carried by iunpack: the same bytes as the $preset preset's"
-  else
-    echo "$preset stub carried by iunpack DIFFERS from the $preset preset's:" >&2
-    cmp -l "$ours" "$carried" | head -n 5 >&2 || true
-    status=1
-  fi
+  other=$([[ $preset == win32 ]] && echo win64 || echo win32)
+  for carrier in native "$other"; do
+    carried=$ROOT/build/$carrier/stubs/$preset/shell/iunpack-stub.exe
+    tool=$([[ $carrier == native ]] && echo iunpack || echo "the $carrier iunpack.exe")
+    if [[ ! -f $carried ]]; then
+      echo "$preset stub carried by $tool: no $carrier build to compare"
+    elif cmp -s "$ours" "$carried"; then
+      echo "$preset stub carried by $tool: the same bytes as the $preset preset's"
+    else
+      echo "$preset stub carried by $tool DIFFERS from the $preset preset's:" >&2
+      cmp -l "$ours" "$carried" | head -n 5 >&2 || true
+      status=1
+    fi
+  done
 done
 exit "$status"

@@ -1,7 +1,5 @@
 #include "tools/archive_walk.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,12 +12,12 @@
 #include "common/text.h"
 #include "common/unpack_error.h"
 #include "common/unpack_state.h"
-#include "shell/platform_posix.h"
+#include "tools/system_files.h"
 #include "tools/terminal_text.h"
 
 namespace {
 
-Platform table;              // posix_platform, messages printed as errors
+Platform table;              // the system's platform table, messages printed as errors
 bool discard_output;         // `test`: output files go nowhere
 int sink_object;             // the handle of a discarded output file
 
@@ -30,21 +28,21 @@ int MessageBoxA(WindowHandle, const char* text, const char*, uint32_t) {
 
 FileHandle fopen_(const char* path, const char* mode) {
     if (discard_output && mode[0] == 'w') return &sink_object;
-    return posix_platform.fopen(path, mode);
+    return system_platform().fopen(path, mode);
 }
 size_t fwrite_(const void* buffer, size_t size, size_t count, FileHandle file) {
     if (file == &sink_object) return count;
-    return posix_platform.fwrite(buffer, size, count, file);
+    return system_platform().fwrite(buffer, size, count, file);
 }
 int fclose_(FileHandle file) {
     if (file == &sink_object) return 0;
-    return posix_platform.fclose(file);
+    return system_platform().fclose(file);
 }
 
 // Opens `path` and reads the main header. A file that starts with the header
 // identifier is a bare archive; anything else is a self-extracting file.
 bool open_archive(const char* path) {
-    table = posix_platform;
+    table = system_platform();
     table.MessageBoxA = MessageBoxA;
     table.fopen = fopen_;
     table.fwrite = fwrite_;
@@ -74,13 +72,13 @@ bool open_archive(const char* path) {
 void report_in_the_way() {
     const char* name = entry_output_name();
     char path[PATH_SIZE] = "";
-    struct stat st;
-    if (!name || !text_append(path, PATH_SIZE, unpack.work_dir) || !text_append(path, PATH_SIZE, name) ||
-        lstat(path, &st) != 0)
-        return;
+    if (!name || !text_append(path, PATH_SIZE, unpack.work_dir) || !text_append(path, PATH_SIZE, name)) return;
+    PathOccupant occupant = path_occupant(path);
+    if (occupant == PathOccupant::nothing) return;
     fputs("error: ", stderr);
-    write_visible(stderr, path);
-    fputs(S_ISLNK(st.st_mode) ? " is a symbolic link" : " exists already", stderr);
+    fputs(visible_path(path).c_str(), stderr);
+    if (occupant == PathOccupant::link) fprintf(stderr, " is %s", LINK_DESCRIPTION);
+    else fputs(" exists already", stderr);
     fputs(": extract never replaces a file nor writes through a link\n", stderr);
 }
 
@@ -128,13 +126,14 @@ int test_archive(const char* path) {
 }
 
 int extract_archive(const char* path, const char* directory) {
-    if (mkdir(directory, 0777) != 0 && errno != EEXIST) {
+    if (!make_folder(directory)) {
         fprintf(stderr, "error: cannot create directory %s: %s\n", directory, strerror(errno));
         return 1;
     }
     unpack.work_dir[0] = 0;
     if (!text_append(unpack.work_dir, PATH_SIZE, directory) ||
-        (directory[strlen(directory) - 1] != '/' && !text_append(unpack.work_dir, PATH_SIZE, "/"))) {
+        (!is_path_separator(directory[strlen(directory) - 1]) &&
+         !text_append(unpack.work_dir, PATH_SIZE, PATH_SEPARATOR))) {
         fprintf(stderr, "error: directory path too long: %s\n", directory);
         return 1;
     }

@@ -9,8 +9,8 @@
 #include "common/crc32.h"
 #include "common/unpack_state.h"
 #include "shell/install_driver.h"
-#include "shell/platform_posix.h"
 #include "tools/pack_messages.h"
+#include "tools/system_files.h"
 #include "tools/terminal_text.h"
 
 namespace {
@@ -23,7 +23,7 @@ constexpr uint64_t ENTRY_SIZE_LIMIT = 0xFFFFFFFFu;  // the headers' 32-bit size 
 constexpr int FIELD_DOS_TIME = 8;
 constexpr const char CODE_PAGE_NOTE[] = "show as different characters on every Windows code page";
 
-// The walk's platform: the POSIX table with message boxes recorded, and
+// The walk's platform: the system's table with message boxes recorded, and
 // for an archive in memory, file calls served from its bytes.
 struct WalkState {
     Platform table;                       // what `platform` points at during a walk
@@ -58,6 +58,12 @@ int memory_fseek(FileHandle, int64_t offset, int origin) {
     return 0;
 }
 int memory_fclose(FileHandle) { return 0; }
+
+// A file walk reads pack's temporary installer back: opened so that an
+// interruption can still remove it.
+FileHandle removable_fopen(const char* path, const char* mode) {
+    return strcmp(mode, "rb") == 0 ? open_removable_for_reading(path) : nullptr;
+}
 
 uint32_t raw32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -119,7 +125,7 @@ std::string fold_case(const std::string& name) {
 }  // namespace
 
 ArchiveWalk walk_archive_bytes(const std::vector<uint8_t>& bytes) {
-    walk.table = posix_platform;
+    walk.table = system_platform();
     walk.table.fopen = memory_fopen;
     walk.table.fread = memory_fread;
     walk.table.fseek = memory_fseek;
@@ -129,7 +135,8 @@ ArchiveWalk walk_archive_bytes(const std::vector<uint8_t>& bytes) {
 }
 
 ArchiveWalk walk_archive_file(const char* path, int64_t offset) {
-    walk.table = posix_platform;
+    walk.table = system_platform();
+    walk.table.fopen = removable_fopen;
     walk.memory = nullptr;
     return run_walk(path, offset);
 }
@@ -154,7 +161,7 @@ bool has_high_bytes(const std::string& text) {
 bool check_entries(const std::vector<PackEntry>& entries, bool force) {
     bool ok = true, setup_found = false;
     for (const PackEntry& e : entries) {
-        std::string origin = visible_text(e.origin.c_str());
+        std::string origin = visible_path(e.origin.c_str());
         if (!e.refusal.empty()) {
             pack_error(origin + ": " + e.refusal + " (the launcher refuses the entry)");
             ok = false;
@@ -190,8 +197,8 @@ bool check_entries(const std::vector<PackEntry>& entries, bool force) {
                      [](const PackEntry* a, const PackEntry* b) { return fold_case(a->name) < fold_case(b->name); });
     for (size_t i = 1; i < by_name.size(); i++) {
         if (fold_case(by_name[i - 1]->name) != fold_case(by_name[i]->name)) continue;
-        pack_error(visible_text(by_name[i]->origin.c_str()) + ": a second file of that name (compared without " +
-                   "regard to case, after " + visible_text(by_name[i - 1]->origin.c_str()) +
+        pack_error(visible_path(by_name[i]->origin.c_str()) + ": a second file of that name (compared without " +
+                   "regard to case, after " + visible_path(by_name[i - 1]->origin.c_str()) +
                    "; the launcher refuses it)");
         ok = false;
     }

@@ -1,16 +1,26 @@
-// The installer is written to a temporary file beside its target and
-// renamed at the end, so that no partial installer ever stands under the
-// target's name; SIGINT and SIGTERM remove the temporary file.
+// The installer is written to a temporary file beside its target, created
+// exclusively, and renamed over the target at the end, so that no partial
+// installer ever stands under the target's name. An interruption removes
+// the temporary file: SIGINT and SIGTERM on POSIX, Ctrl+C, Ctrl+Break and
+// closing the console on Windows. installer_file_posix.cpp and
+// installer_file_win32.cpp implement it.
 #pragma once
 
-#include <string>
+#include <cstdio>
 
-// Creates the temporary file and arms its removal. A descriptor, or -1
-// after the error is printed.
-int create_temp_installer(const char* output);
+#include "tools/system_files.h"
+
+// Creates the temporary file, open for update ("w+b"), and arms its
+// removal. nullptr after the error is printed.
+FILE* create_temp_installer(const char* output);
 // The temporary file's path (while it exists).
 const char* temp_installer_path();
-// With `keep`, gives the temporary file the target's name (and the
-// permissions a new file gets); otherwise, or when that fails, removes it.
-// True when the installer stands under its name.
+// The temporary file's identity, so that a folder that holds it leaves it out.
+bool temp_installer_identity(FILE* file, FileIdentity& identity);
+// Writes the stream's buffers and has the system put the file on the disk.
+// False, errno set, on failure.
+bool flush_to_disk(FILE* file);
+// With `keep`, gives the closed temporary file the target's name (and the
+// permissions a new file gets), replacing what stood there; otherwise, or
+// when that fails, removes it. True when the installer stands under its name.
 bool settle_temp_installer(bool keep, const char* output);

@@ -10,13 +10,13 @@
 // the clock, the user, the host, the time zone or the output path.
 #include "tools/pack.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -141,7 +141,7 @@ bool write_archive(ByteSink& sink, const PackInputs& inputs, std::vector<PackEnt
             ok = writer.add(options, source, &result);
             if (!ok) {
                 progress.clear();
-                pack_error("while packing " + visible_text(e.origin.c_str()) + ": " + writer.error());
+                pack_error("while packing " + visible_path(e.origin.c_str()) + ": " + writer.error());
             }
             e.original_size = result.original_size;
             e.compressed_size = result.compressed_size;
@@ -185,14 +185,8 @@ bool check_written(const std::vector<PackEntry>& planned) {
 
 // Writes stub, padding, prompt field and archive to the temporary file,
 // then checks what it holds.
-bool write_installer(int fd, const Stub& stub, const std::string& prompt, const PackInputs& inputs,
+bool write_installer(FILE* f, const Stub& stub, const std::string& prompt, const PackInputs& inputs,
                      std::vector<PackEntry>& entries, const PackOptions& o, const TimeClamp& clamp) {
-    FILE* f = fdopen(fd, "w+b");
-    if (!f) {
-        close(fd);
-        pack_error(std::string("cannot write ") + o.output + ": " + strerror(errno));
-        return false;
-    }
     std::vector<uint8_t> head(size_t(ARCHIVE_OFFSET), 0);
     std::copy(stub.bytes.begin(), stub.bytes.end(), head.begin());
     std::copy(prompt.begin(), prompt.end(), head.begin() + PAYLOAD_OFFSET);
@@ -202,7 +196,7 @@ bool write_installer(int fd, const Stub& stub, const std::string& prompt, const 
         FileSink sink(f);
         ok = write_archive(sink, inputs, entries, o, clamp);
     }
-    if (ok && (fflush(f) != 0 || fsync(fd) != 0)) {
+    if (ok && !flush_to_disk(f)) {
         pack_error(std::string("cannot write ") + o.output + ": " + strerror(errno));
         ok = false;
     }
@@ -212,6 +206,26 @@ bool write_installer(int fd, const Stub& stub, const std::string& prompt, const 
         ok = false;
     }
     return ok;
+}
+
+// Everything between creating the temporary file and settling it; closes
+// `f` unless it throws.
+bool gather_and_write(FILE* f, const Stub& stub, const std::string& prompt, PackInputs& inputs, const PackOptions& o,
+                      const TimeClamp& clamp) {
+    // A folder may hold the installer being written (and the one it
+    // replaces): neither is packed.
+    std::set<FileIdentity> left_out;
+    FileIdentity identity;
+    if (temp_installer_identity(f, identity)) left_out.insert(identity);
+    FileStatus st;
+    if (file_status(o.output, st)) left_out.insert(st.identity);
+    bool ok = gather_inputs(o.inputs, clamp, left_out, inputs);
+    std::vector<PackEntry>& entries = inputs.entries;
+    if (ok && !inputs.single_archive) order_entries(entries);
+    ok = ok && check_entries(entries, o.force);
+    if (ok) return write_installer(f, stub, prompt, inputs, entries, o, clamp);
+    fclose(f);
+    return false;
 }
 
 void print_summary(const char* output, const std::vector<PackEntry>& entries, double seconds) {
@@ -268,26 +282,26 @@ int pack_command(int argc, char** argv) {
     if (!check_stub(o, stub) || !make_prompt(o, prompt)) return 1;
     // The temporary file first: an INPUT may keep pack waiting (a FIFO),
     // and an interruption then still finds it.
-    int fd = create_temp_installer(o.output);
-    if (fd < 0) return 1;
-    // A folder may hold the installer being written (and the one it
-    // replaces): neither is packed.
-    std::set<FileIdentity> left_out;
-    struct stat st;
-    if (fstat(fd, &st) == 0) left_out.insert({st.st_dev, st.st_ino});
-    if (stat(o.output, &st) == 0) left_out.insert({st.st_dev, st.st_ino});
+    FILE* f = create_temp_installer(o.output);
+    if (!f) return 1;
     PackInputs inputs;
-    bool ok = gather_inputs(o.inputs, clamp, left_out, inputs);
-    std::vector<PackEntry>& entries = inputs.entries;
-    if (ok && !inputs.single_archive) order_entries(entries);
-    ok = ok && check_entries(entries, o.force);
-    if (ok) {
-        ok = write_installer(fd, stub, prompt, inputs, entries, o, clamp);
-    } else {
-        close(fd);
+    bool ok;
+    // An archive INPUT is read whole, and the coders take their buffers:
+    // memory (or a thread) that cannot be had ends pack with a message,
+    // and the temporary file goes, instead of an abort that leaves it.
+    try {
+        ok = gather_and_write(f, stub, prompt, inputs, o, clamp);
+    } catch (const std::bad_alloc&) {
+        pack_error("out of memory");
+        fclose(f);  // still open: write_installer closes it last, and nothing throws after that
+        ok = false;
+    } catch (const std::exception& e) {
+        pack_error(e.what());
+        fclose(f);
+        ok = false;
     }
     if (!settle_temp_installer(ok, o.output)) return 1;
     std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
-    print_summary(o.output, entries, seconds.count());
+    print_summary(o.output, inputs.entries, seconds.count());
     return 0;
 }

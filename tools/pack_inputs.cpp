@@ -1,8 +1,5 @@
 #include "tools/pack_inputs.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -25,33 +22,22 @@ struct Gathering {
     PackInputs& out;                        // what is gathered
 };
 
-std::string shown(const std::string& path) { return visible_text(path.c_str()); }
+std::string shown(const std::string& path) { return visible_path(path.c_str()); }
 
-std::string base_name(const std::string& path) {
-    size_t end = path.find_last_not_of('/');
-    if (end == std::string::npos) return path;
-    size_t start = path.find_last_of('/', end);
-    return path.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
-}
-
-std::string joined(const std::string& folder, const char* name) {
-    return folder.ends_with('/') ? folder + name : folder + "/" + name;
-}
-
-PackEntry file_entry(const std::string& path, const struct stat& st, bool nested, const TimeClamp& clamp) {
+PackEntry file_entry(const std::string& path, const FileStatus& st, bool nested, const TimeClamp& clamp) {
     PackEntry e;
-    e.stored = base_name(path);
+    e.stored = path_base_name(path);
     e.name = launcher_output_name(e.stored);
     e.origin = path;
     e.path = path;
-    e.file_size = uint64_t(st.st_size);
+    e.file_size = st.size;
     e.nested = nested;
-    e.dos_time = entry_dos_time(int64_t(st.st_mtime), clamp);
+    e.dos_time = entry_dos_time(st.modified, clamp);
     return e;
 }
 
-bool is_left_out(const Gathering& g, const std::string& path, const struct stat& st) {
-    if (!g.left_out.count({st.st_dev, st.st_ino})) return false;
+bool is_left_out(const Gathering& g, const std::string& path, const FileStatus& st) {
+    if (!g.left_out.count(st.identity)) return false;
     fprintf(stderr, "iunpack pack: note: %s is left out: it is the installer being written\n", shown(path).c_str());
     return true;
 }
@@ -59,29 +45,27 @@ bool is_left_out(const Gathering& g, const std::string& path, const struct stat&
 // The files of `folder`; those of its subfolders (walked once each, links
 // followed) are nested.
 bool add_folder(const std::string& folder, bool nested, Gathering& g) {
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) {
+    std::vector<std::string> names;
+    if (!folder_names(folder, names)) {
         pack_error("cannot read the folder " + shown(folder) + ": " + strerror(errno));
         return false;
     }
     bool ok = true;
-    while (struct dirent* d = readdir(dir)) {
-        if (strcmp(d->d_name, ".") == 0 || strcmp(d->d_name, "..") == 0) continue;
-        std::string path = joined(folder, d->d_name);
-        struct stat st;
-        if (stat(path.c_str(), &st) != 0) {
+    for (const std::string& name : names) {
+        std::string path = path_joined(folder, name);
+        FileStatus st;
+        if (!file_status(path.c_str(), st)) {
             pack_error("cannot read " + shown(path) + ": " + strerror(errno));
             ok = false;
-        } else if (S_ISDIR(st.st_mode)) {
-            if (g.folders_seen.insert({st.st_dev, st.st_ino}).second) ok &= add_folder(path, true, g);
-        } else if (S_ISREG(st.st_mode)) {
+        } else if (st.kind == FileKind::folder) {
+            if (g.folders_seen.insert(st.identity).second) ok &= add_folder(path, true, g);
+        } else if (st.kind == FileKind::regular) {
             if (!is_left_out(g, path, st)) g.out.entries.push_back(file_entry(path, st, nested, g.clamp));
         } else {
             pack_error(shown(path) + " is not a regular file");
             ok = false;
         }
     }
-    closedir(dir);
     return ok;
 }
 
@@ -111,13 +95,13 @@ bool add_archive(const char* input, FILE* file, PackInputs& out) {
 }
 
 bool add_input(const char* input, Gathering& g) {
-    struct stat st;
-    if (stat(input, &st) != 0) {
+    FileStatus st;
+    if (!file_status(input, st)) {
         pack_error(std::string("cannot read ") + shown(input) + ": " + strerror(errno));
         return false;
     }
-    if (S_ISDIR(st.st_mode)) {
-        g.folders_seen.insert({st.st_dev, st.st_ino});
+    if (st.kind == FileKind::folder) {
+        g.folders_seen.insert(st.identity);
         return add_folder(input, false, g);
     }
     if (is_left_out(g, input, st)) return true;
@@ -131,7 +115,7 @@ bool add_input(const char* input, Gathering& g) {
     bool ok;
     if (got == 2 && id[0] == uint8_t(HEADER_ID) && id[1] == HEADER_ID >> 8) {
         ok = add_archive(input, file, g.out);
-    } else if (S_ISREG(st.st_mode)) {
+    } else if (st.kind == FileKind::regular) {
         g.out.entries.push_back(file_entry(input, st, false, g.clamp));
         ok = true;
     } else {

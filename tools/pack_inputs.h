@@ -3,25 +3,20 @@
 // start, read once into memory and walked as the launcher walks them).
 #pragma once
 
-#include <sys/types.h>
-
 #include <list>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "tools/entry_time.h"
 #include "tools/pack_entry.h"
+#include "tools/system_files.h"
 
 struct PackInputs {
     std::vector<PackEntry> entries;              // every entry, in the order found
     std::list<std::vector<uint8_t>> archives;    // each archive input's bytes, as read
     const std::vector<uint8_t>* single_archive;  // the archive when it is the only INPUT (written as it is), else nullptr
 };
-
-// A file by its device and inode.
-using FileIdentity = std::pair<dev_t, ino_t>;
 
 // False, after printing why, when an INPUT cannot be read, is no file,
 // folder or archive, or is an archive the launcher cannot walk. Files in

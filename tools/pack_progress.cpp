@@ -1,9 +1,8 @@
 #include "tools/pack_progress.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
+#include "tools/error_terminal.h"
 #include "tools/terminal_text.h"
 
 namespace {
@@ -12,7 +11,7 @@ constexpr size_t NAME_SHOWN = 40;  // the line stays within a terminal's 80 colu
 }  // namespace
 
 PackProgress::PackProgress(uint64_t total, size_t entries)
-    : shown_(isatty(STDERR_FILENO) == 1), total_(total), entries_(entries) {}
+    : shown_(error_output_is_terminal()), total_(total), entries_(entries) {}
 
 void PackProgress::begin_entry(const std::string& name) {
     index_++;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "tools/system_files.h"
+
 std::string visible_text(const char* text, const char* quoted) {
     static const char hex[] = "0123456789abcdef";
     std::string shown;
@@ -19,6 +21,15 @@ std::string visible_text(const char* text, const char* quoted) {
         } else {
             shown += char(c);
         }
+    }
+    return shown;
+}
+
+std::string visible_path(const char* path) {
+    std::string shown;
+    for (const char* p = path; *p; p++) {
+        const char one[2] = {*p, 0};
+        shown += is_path_separator(*p) ? std::string(one) : visible_text(one);
     }
     return shown;
 }

@@ -10,5 +10,9 @@
 // no control character (ESC, BEL, CR, ...) reaches the terminal raw.
 std::string visible_text(const char* text, const char* quoted = "");
 
+// A path of this system: as visible_text, but its separators shown as
+// they are (on Windows the backslash, which visible_text doubles).
+std::string visible_path(const char* path);
+
 // Writes visible_text(text, quoted) to `out`.
 void write_visible(FILE* out, const char* text, const char* quoted = "");

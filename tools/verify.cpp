@@ -72,7 +72,7 @@ int verify_command(int argc, char** argv) {
     FILE* f = fopen(installer, "rb");
     size_t got = f ? fread(area.data(), 1, area.size(), f) : 0;
     if (!f || got != area.size()) {
-        fprintf(stderr, "error: %s: %s\n", visible_text(installer).c_str(),
+        fprintf(stderr, "error: %s: %s\n", visible_path(installer).c_str(),
                 !f ? strerror(errno) : "shorter than the 49152 bytes of the stub's place");
         if (f) fclose(f);
         return 1;

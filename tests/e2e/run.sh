@@ -5,7 +5,9 @@
 # in a virtual X server with a throwaway prefix. The test setup.exe (tests/e2e/
 # setup_probe.cpp) writes what it saw to a log outside the working
 # directory. Every run is bounded by a timeout; message boxes are answered
-# with xdotool.
+# with xdotool. iunpack.exe, the tool's Windows build of the stub's preset,
+# packs a folder under Wine (the same bytes as the native pack), unpacks
+# it, and is interrupted while it packs.
 #
 # Every case runs on both stubs: the i686 stub (the product) with the i686
 # probe, through tests/e2e/wine32_route.sh, and the x86_64 stub with the
@@ -54,6 +56,8 @@ ARCH=$2
 source "$ROOT/tests/e2e/wine_lib.sh"
 TOOL=$ROOT/build/native/tools/iunpack
 INSTALLED=$E2E/install/bin/iunpack
+# iunpack.exe of this stub's preset: i686 under 32-bit Wine, x86_64 under 64-bit.
+TOOL_EXE=$ROOT/build/$ARCH/tools/iunpack.exe
 STUB=$ROOT/build/$ARCH/shell/iunpack-stub.exe
 PROBE=$ROOT/build/$ARCH/tests/e2e/setup.exe
 OUT=$E2E/$ARCH
@@ -186,6 +190,64 @@ check "setup did not run" setup_ran
 files=$(sed -n 's/^file=//p' "$LOG" | sort)
 [[ $files == "$expected" ]] || fail "files beside setup: $(echo $files)"
 check "working directory left" no_work_dir
+finish
+
+# --- a folder packed by iunpack.exe under Wine ---------------------------
+# Windows paths, another time zone, an existing installer replaced: the same
+# bytes as the native pack of the folder. iunpack.exe unpacks it again, and
+# the installer runs.
+begin iunpack_exe
+mkdir -p "$CASE/payload"
+cp "$PROBE" "$CASE/payload/setup.exe"
+printf 'read me\n' >"$CASE/payload/Readme.txt"
+seq 1 30000 >"$CASE/payload/numbers.txt"
+head -c 100000 /dev/urandom >"$CASE/payload/data.bin"
+: >"$CASE/payload/empty.txt"
+# An odd second (DOS times have two-second steps) in another year.
+touch -d @1000000001 "$CASE/payload/numbers.txt"
+expected=$(cd "$CASE/payload" && for f in *; do echo "$f $(stat -c %s "$f")"; done | sort)
+method=$([[ $ARCH == win32 ]] && echo 1 || echo 4)
+"$TOOL" pack --stub "$ARCH" --method "$method" "$CASE/payload" -o "$CASE/native.exe" >/dev/null
+echo 'an older installer' >"$CASE/installer.exe"
+(cd "$CASE" && TZ=Pacific/Chatham timeout "$RUN_TIMEOUT" "$WINE" "$TOOL_EXE" pack --stub "$ARCH" --method "$method" \
+  "$(windows_path "$CASE/payload")" -o "$(windows_path "$CASE/installer.exe")" >"$CASE/pack.out" 2>"$CASE/pack.err") ||
+  fail "iunpack.exe pack failed: $(grep -v '^[0-9a-f]*:' "$CASE/pack.err")"
+check "not the native pack's bytes" cmp "$CASE/installer.exe" "$CASE/native.exe"
+check "a temporary file left" test -z "$(compgen -G "$CASE/installer.exe.*")"
+(cd "$CASE" && timeout "$RUN_TIMEOUT" "$WINE" "$TOOL_EXE" extract installer.exe 'unpacked\' >/dev/null 2>"$CASE/extract.err") ||
+  fail "iunpack.exe extract failed: $(grep -v '^[0-9a-f]*:' "$CASE/extract.err")"
+check "extracted files differ from the folder" diff -r "$CASE/payload" "$CASE/unpacked"
+run_installer "$CASE" installer.exe
+check "exit code $RC" test "$RC" = 0
+check "message boxes shown" boxes_are ""
+check "setup did not run" setup_ran
+files=$(sed -n 's/^file=//p' "$LOG" | sort)
+[[ $files == "$expected" ]] || fail "files beside setup: $(echo $files)"
+check "working directory left" no_work_dir
+finish
+
+# --- iunpack.exe interrupted while it packs -------------------------------
+# Ctrl+C (SIGINT, which Wine hands to the console handler) removes the
+# temporary file; the installer it was to replace stays as it was.
+begin iunpack_exe_interrupted
+mkdir -p "$CASE/payload"
+cp "$PROBE" "$CASE/payload/setup.exe"
+head -c 64000000 /dev/urandom >"$CASE/payload/large.bin"
+echo 'the installer before' >"$CASE/installer.exe"
+cp "$CASE/installer.exe" "$CASE/before.exe"
+(cd "$CASE" && exec timeout "$RUN_TIMEOUT" "$WINE" "$TOOL_EXE" pack payload -o installer.exe >"$CASE/pack.out" 2>"$CASE/pack.err") &
+pid=$!
+for ((i = 0; i < 1200; i++)); do [[ -n $(compgen -G "$CASE/installer.exe.*") ]] && break; sleep 0.1; done
+check "no temporary file while packing" test -n "$(compgen -G "$CASE/installer.exe.*")"
+sleep 0.5
+kill -INT "$pid"
+rc=0
+wait "$pid" || rc=$?
+# STATUS_CONTROL_C_EXIT (0xC000013A) in 8 bits.
+check "exit status $rc, not 58" test "$rc" = 58
+check "the existing installer changed" cmp "$CASE/installer.exe" "$CASE/before.exe"
+check "a temporary file left" test -z "$(compgen -G "$CASE/installer.exe.*")"
+rm -rf "$CASE/payload"
 finish
 
 # --- the question answered Yes and No ------------------------------------

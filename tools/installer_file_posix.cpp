@@ -1,14 +1,15 @@
-#include "tools/installer_file.h"
-
+// The temporary installer on POSIX: mkstemp beside the target, fsync,
+// rename; SIGINT and SIGTERM remove it.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "tools/installer_file.h"
 #include "tools/pack_messages.h"
 
 namespace {
@@ -37,11 +38,11 @@ void block_interruptions(bool block) {
 
 }  // namespace
 
-int create_temp_installer(const char* output) {
+FILE* create_temp_installer(const char* output) {
     std::string pattern = std::string(output) + ".XXXXXX";
     if (pattern.size() >= sizeof cleanup.temp_path) {
         pack_error(std::string("the path ") + output + " is too long");
-        return -1;
+        return nullptr;
     }
     memcpy(cleanup.temp_path, pattern.c_str(), pattern.size() + 1);
     signal(SIGINT, remove_temp_and_reraise);
@@ -50,11 +51,30 @@ int create_temp_installer(const char* output) {
     int fd = mkstemp(cleanup.temp_path);
     cleanup.armed = fd >= 0;
     block_interruptions(false);
-    if (fd < 0) pack_error(std::string("cannot create a file beside ") + output + ": " + strerror(errno));
-    return fd;
+    if (fd < 0) {
+        pack_error(std::string("cannot create a file beside ") + output + ": " + strerror(errno));
+        return nullptr;
+    }
+    FILE* file = fdopen(fd, "w+b");
+    if (!file) {
+        int error = errno;
+        close(fd);
+        settle_temp_installer(false, output);
+        pack_error(std::string("cannot write ") + output + ": " + strerror(error));
+    }
+    return file;
 }
 
 const char* temp_installer_path() { return cleanup.temp_path; }
+
+bool temp_installer_identity(FILE* file, FileIdentity& identity) {
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0) return false;
+    identity = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+    return true;
+}
+
+bool flush_to_disk(FILE* file) { return fflush(file) == 0 && fsync(fileno(file)) == 0; }
 
 bool settle_temp_installer(bool keep, const char* output) {
     block_interruptions(true);

@@ -1,0 +1,31 @@
+# Post-build check of iunpack.exe: a console program that runs on a plain
+# Windows, importing only DLLs that every Windows system has (the C++
+# runtime and libgcc are linked in). A tool that fails is deleted, so the
+# next build fails again.
+execute_process(COMMAND "${OBJDUMP}" -p "${TOOL}" OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+set(problem "")
+set(dlls "")
+if(failed)
+  set(problem "cannot be read by ${OBJDUMP}")
+else()
+  string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${dump}")
+  foreach(entry IN LISTS imports)
+    string(REPLACE "DLL Name: " "" dll "${entry}")
+    string(TOUPPER "${dll}" dll)
+    list(APPEND dlls ${dll})
+    if(NOT dll MATCHES "^(KERNEL32|USER32|GDI32|ADVAPI32|MSVCRT)\\.DLL$")
+      set(problem "imports ${dll}, which is not a system DLL")
+    endif()
+  endforeach()
+  if(NOT dump MATCHES "Subsystem[\t ]+0+3[\t ]")
+    set(problem "is not a console program")
+  endif()
+endif()
+
+if(problem)
+  file(REMOVE "${TOOL}")
+  message(FATAL_ERROR "iunpack.exe ${problem}")
+endif()
+file(SIZE "${TOOL}" size)
+list(JOIN dlls " " dlls)
+message(STATUS "iunpack.exe: ${size} bytes, imports ${dlls}")

@@ -1,0 +1,6 @@
+// Whether pack's progress line can be drawn: standard error is a terminal
+// that takes its carriage return and line-clearing sequence (ESC [ K).
+// error_terminal_posix.cpp and error_terminal_win32.cpp implement it.
+#pragma once
+
+bool error_output_is_terminal();

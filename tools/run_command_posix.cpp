@@ -1,0 +1,82 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "common/failure.h"
+#include "common/platform.h"
+#include "common/unpack_error.h"
+#include "common/unpack_state.h"
+#include "shell/host_window.h"
+#include "shell/install_driver.h"
+#include "tools/run_command.h"
+#include "tools/run_lock.h"
+#include "tools/trace_platform.h"
+
+const char RUN_USAGE[] =
+    "  run FILE [--answer yes|no] [--setup COMMAND]\n"
+    "      Runs the installation of the self-extracting FILE as the Windows\n"
+    "      launcher would, through the native platform: unpacks into\n"
+    "      $TMPDIR/iunpack_.$$$/, runs setup, cleans up. Every visible effect\n"
+    "      is printed to standard error as one trace line. Without --answer,\n"
+    "      the question is asked on a terminal and answered No otherwise.\n"
+    "      --setup runs COMMAND with /bin/sh -c in the working directory as\n"
+    "      the setup program; without it the unpacked setup.exe is started.\n"
+    "      Exit status: the launcher's exit code modulo 256 (setup's own exit\n"
+    "      code when setup ran; see the README). A second run with the same\n"
+    "      $TMPDIR gets \"Already running !\" and exit status 0.\n";
+
+namespace {
+
+// The launcher's exit code as a POSIX exit status keeps its low 8 bits.
+int exit_status(uint32_t code) { return int(code & 0xFF); }
+
+int usage_error(const char* what) {
+    fprintf(stderr, "iunpack: %s\nTry 'iunpack --help'.\n", what);
+    return 2;
+}
+
+}  // namespace
+
+int run_command(int argc, char** argv) {
+    if (argc < 1) return usage_error("run: missing FILE");
+    TraceOptions options = {nullptr, Answer::ask, nullptr};
+    for (int i = 0; i < argc; i++) {
+        if (strcmp(argv[i], "--answer") == 0) {
+            if (++i == argc) return usage_error("--answer needs yes or no");
+            if (strcmp(argv[i], "yes") == 0) options.answer = Answer::yes;
+            else if (strcmp(argv[i], "no") == 0) options.answer = Answer::no;
+            else return usage_error("--answer needs yes or no");
+        } else if (strcmp(argv[i], "--setup") == 0) {
+            if (++i == argc) return usage_error("--setup needs a COMMAND");
+            options.setup_command = argv[i];
+        } else if (argv[i][0] == '-' && argv[i][1] != 0) {
+            return usage_error("run: unknown option");
+        } else if (options.module_path) {
+            return usage_error("run: more than one FILE");
+        } else {
+            options.module_path = argv[i];
+        }
+    }
+    if (!options.module_path) return usage_error("run: missing FILE");
+    platform = trace_platform(options);
+    // The launcher's single-instance guard, as a lock in the temporary
+    // directory: another run there gets "Already running !" and exit 0.
+    static RunLock lock;
+    LockResult locked = take_run_lock(&lock);
+    if (locked == LockResult::held_elsewhere) {
+        platform->MessageBoxA(nullptr, MSG_ALREADY_RUNNING, CAPTION, MB_OK);
+        return EXIT_ALREADY_RUNNING;
+    }
+    if (locked == LockResult::failed) {
+        fprintf(stderr, "iunpack: cannot lock %s: %s\n", lock.path, strerror(errno));
+        return exit_status(ERR_TEMP_DIR);
+    }
+    // No window on POSIX: a stand-in handle, so that message boxes show
+    // that the window owns them.
+    static int host_window_stand_in;
+    unpack.host_window = &host_window_stand_in;
+    uint32_t result = install_driver(nullptr);
+    release_run_lock(&lock);
+    fprintf(stderr, "driver-result %u\n", unsigned(result));
+    return exit_status(result);
+}
