@@ -13,11 +13,13 @@
 
 namespace {
 
-constexpr uint32_t SEGMENT = 32768;      // positions parsed at once
-constexpr uint32_t RING_BITS = 15;       // chain links above the reach
-constexpr uint32_t MAX_CHAIN = 8;
-constexpr uint32_t NICE_LENGTH = 128;
-constexpr SearchEffort EFFORT = {MAX_CHAIN, NICE_LENGTH, 12, 2};
+constexpr uint32_t SEGMENT = 32768;       // positions parsed at once
+constexpr uint32_t RING_BITS = 15;        // chain links above the reach
+constexpr uint32_t NICE_LENGTH = 128;     // a match this long ends a search
+// Chain steps: where no match goes on, where one does (for nearer, then
+// longer matches); a match of NICE_LENGTH is taken whole.
+constexpr SearchEffort EFFORT = {16, 2, 16, NICE_LENGTH, 0};
+constexpr int HALVINGS = 1;               // times a block is halved at most when that pays
 
 struct LzHuffmanCosts {
     uint32_t literal_cost[256];
@@ -75,33 +77,53 @@ void write_blocks(BitOutput& out, const LzItem* items, size_t count, int depth, 
 }  // namespace
 
 void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out) {
-    MatchFinder<RING_BITS> finder(WINDOW_REACH, NICE_LENGTH);
+    ChainMatchFinder<RING_BITS> finder(WINDOW_REACH, NICE_LENGTH);
     // The history before the chunk, as far as a match reaches.
     for (uint32_t p = start > WINDOW_REACH ? start - WINDOW_REACH : 0; p < start && p + MIN_MATCH <= window.end(); p++)
         finder.insert(window.at(p), p);
     MatchCache cache;
     ParseScratch scratch;
-    std::vector<LzItem> items;
+    std::vector<LzItem> items, block, joined;
+    uint64_t block_size = 0;  // bits of `block` as one block
     LzHuffmanCosts costs;
     BlockCodes codes;
-    bool have_codes = false;
     for (uint32_t position = start; position < stop;) {
         uint32_t segment_stop = stop - position > SEGMENT ? position + SEGMENT : stop;
         collect_matches(finder, EFFORT, window, position, segment_stop, cache);
-        if (have_codes)
-            costs.from_codes(codes);
-        else
+        const bool first_segment = position == start;
+        if (first_segment)
             costs.from_bytes(window.at(position), segment_stop - position);
+        else
+            costs.from_codes(codes);
         parse_segment(cache, window, costs, scratch, items);
-        if (!have_codes) {
+        if (first_segment) {
             block_codes(items.data(), items.size(), &codes);
             costs.from_codes(codes);
             parse_segment(cache, window, costs, scratch, items);
         }
-        write_blocks(out, items.data(), items.size(), 1, &codes);
-        have_codes = true;
+        // The segment joins the open block while one block costs less than
+        // two; else the open block is written and the segment opens the next.
+        const uint64_t own = block_bits(items.data(), items.size());
+        bool join = !block.empty() && block.size() + items.size() <= MAX_BLOCK_ITEMS;
+        uint64_t joined_size = 0;
+        if (join) {
+            joined = block;
+            joined.insert(joined.end(), items.begin(), items.end());
+            joined_size = block_bits(joined.data(), joined.size());
+            join = joined_size < block_size + own;
+        }
+        if (join) {
+            block.swap(joined);
+            block_size = joined_size;
+        } else {
+            if (!block.empty()) write_blocks(out, block.data(), block.size(), HALVINGS, nullptr);
+            block.swap(items);
+            block_size = own;
+        }
+        block_codes(block.data(), block.size(), &codes);
         position = segment_stop;
     }
+    if (!block.empty()) write_blocks(out, block.data(), block.size(), HALVINGS, nullptr);
 }
 
 bool encode_lz_huffman(EntryStreams& io) { return encode_in_chunks(io, encode_lz_huffman_chunk, coding_threads()); }

@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
+#include "encode/chain_match_finder.h"
 #include "encode/input_window.h"
 #include "encode/lz_item.h"
 #include "encode/match_finder.h"
@@ -26,21 +28,26 @@ struct MatchCache {
 
 // How hard collect_matches searches.
 struct SearchEffort {
-    uint32_t max_chain;     // steps along a chain
-    uint32_t nice_length;   // a match this long is taken as it is
-    uint32_t inner_length;  // inside a match this long ...
-    uint32_t inner_chain;   // ... the chains are followed this far only
+    uint32_t full_steps;   // chain steps at a position that continues no match of 4 bytes or more
+    uint32_t near_steps;   // at one that does: steps for nearer matches ...
+    uint32_t far_steps;    // ... and for longer ones
+    uint32_t skip_length;  // a match this long is taken as it is ...
+    uint32_t skip_tail;    // ... up to its last this many bytes
 };
 
-// Finds the matches of positions [start, stop). A match of nice length or
-// more is taken as it is: the positions it covers are entered into the
-// chains without a search and get no matches, so the parse may cut the
-// long match short but starts nothing inside it. Inside a match of inner
-// length the search is shorter: what starts there mostly continues it.
+// Finds the matches of positions [start, stop). A match found at p goes
+// on at p + 1, one byte shorter (its continuation), so a search there
+// looks mostly for longer matches. The cache keeps what the searches
+// found; the continuations are left out, as the parse already took them
+// one position earlier, at its cost, with the length one longer. A match
+// of skip_length or more is taken as it is: the positions it covers, but
+// for its last skip_tail bytes, are entered into the chains without a
+// search and get no matches, so the parse may cut the long match short
+// but starts nothing inside it.
 // Contract: stop <= window.end(), window holds the history behind start.
-template <uint32_t RING_BITS>
-void collect_matches(MatchFinder<RING_BITS>& finder, const SearchEffort& effort, const InputWindow& window,
-                     uint32_t start, uint32_t stop, MatchCache& cache) {
+template <class Finder>
+void collect_matches(Finder& finder, const SearchEffort& effort, const InputWindow& window, uint32_t start,
+                     uint32_t stop, MatchCache& cache) {
     cache.start = start;
     cache.stop = stop;
     cache.first.resize(stop - start + 1);
@@ -56,10 +63,12 @@ void collect_matches(MatchFinder<RING_BITS>& finder, const SearchEffort& effort,
     const uint8_t* const bytes = window.at(start);
     const uint32_t window_start = window.start(), window_end = window.end();
     const uint32_t searchable = window_end >= MIN_MATCH ? window_end - (MIN_MATCH - 1) : 0;
+    // The longest match known at p: the previous position's, one byte on.
+    uint32_t known = 0;
     uint32_t p = start;
-    uint32_t inside_until = 0;
     // Entry contract: positions before p are in the finder; `used` matches
-    // are stored and `capacity` hold.
+    // are stored and `capacity` hold; p has a match of `known` bytes (if
+    // 4 or more).
     while (p < stop) {
         first[p - start] = uint32_t(used);
         if (used + MatchCache::PER_POSITION > capacity) {
@@ -72,41 +81,58 @@ void collect_matches(MatchFinder<RING_BITS>& finder, const SearchEffort& effort,
             continue;
         }
         const uint8_t* here = bytes + (p - start);
-        finder.prefetch(here + 4);
+        finder.prefetch(here + 1);
+        const uint32_t limit = window_end - p < MAX_MATCH ? window_end - p : MAX_MATCH;
         Match* found = matches + used;
-        uint32_t limit = window_end - p < MAX_MATCH ? window_end - p : MAX_MATCH;
-        uint32_t count = finder.find(here, p, p - window_start, limit, found, MatchCache::PER_POSITION,
-                                     p < inside_until ? effort.inner_chain : effort.max_chain);
-        if (count && found[count - 1].length >= effort.inner_length && p + found[count - 1].length > inside_until)
-            inside_until = p + found[count - 1].length;
+        // A position that continues a match of 4 bytes or more mostly
+        // looks for longer ones.
+        const bool goes_on = known >= 4;
+        const uint32_t count = finder.find(here, p, p - window_start, limit, goes_on ? known : 0, found,
+                                           MatchCache::PER_POSITION, goes_on ? effort.near_steps : effort.full_steps,
+                                           goes_on ? effort.far_steps : effort.full_steps);
         used += count;
         p++;
-        if (count == 0 || found[count - 1].length < effort.nice_length) continue;
-        // A long match: the positions it covers follow it without a search.
-        uint32_t covered_end = p - 1 + found[count - 1].length;
+        const uint32_t longest = count && found[count - 1].length > known ? found[count - 1].length : known;
+        known = longest > 0 ? longest - 1 : 0;
+        if (longest < effort.skip_length) continue;
+        // A long match: the positions it covers follow it without a search
+        // up to its tail, where its continuation is known.
+        const uint32_t from = p - 1;
+        uint32_t covered_end = from + longest > effort.skip_tail ? from + longest - effort.skip_tail : from;
         if (covered_end > stop) covered_end = stop;
         for (; p < covered_end; p++) {
             first[p - start] = uint32_t(used);
             if (p < searchable) finder.insert(bytes + (p - start), p);
         }
+        known = from + longest - p;
     }
     first[stop - start] = uint32_t(used);
 }
 
-// Per position of a segment: the cheapest cost to reach it and the step
-// that does (1 for a literal, else a match's length and distance), packed
-// as cost << 32 | length << 16 | distance, so that the cheaper of two is
-// their minimum, which compiles without a branch.
-using ParseNode = uint64_t;
-
-inline ParseNode parse_node(uint32_t cost, uint32_t length, uint32_t distance) {
-    return uint64_t(cost) << 32 | length << 16 | distance;
-}
-
+// The cheapest path through a segment: per position (and one for the
+// segment's end) the cost to reach it and the step that does, as
+// length << 16 | distance (length 1: a literal).
 struct ParseScratch {
-    std::vector<ParseNode> nodes;               // per position of the segment, and one for its end
-    ParseNode length_steps[MAX_MATCH + 1];      // per match length: its cost and the length, as a node
+    static constexpr uint32_t SLACK = MAX_MATCH + 4;  // positions past the end that steps may touch
+    std::vector<uint32_t> cost;
+    std::vector<uint32_t> step;
+    uint32_t length_cost[MAX_MATCH + 1];   // per match length, from the model
+    uint32_t length_step[MAX_MATCH + 1];   // per match length: length << 16
 };
+
+namespace parse_detail {
+// Four lanes at once where the target has vector registers (the compiler
+// lowers these to plain code where it has none).
+typedef uint32_t Lanes __attribute__((vector_size(16)));
+typedef int32_t SignedLanes __attribute__((vector_size(16)));
+inline Lanes load_lanes(const uint32_t* p) {
+    Lanes v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void store_lanes(uint32_t* p, Lanes v) { memcpy(p, &v, sizeof v); }
+inline constexpr uint32_t UNREACHED = 0x7FFFFFFF;  // above every cost; compared as signed
+}  // namespace parse_detail
 
 // The cheapest parse of the cache's segment under `costs`, which provides
 // literal(byte), length(3..256) and distance(1..) in COST_SCALE units.
@@ -114,50 +140,76 @@ struct ParseScratch {
 template <class Costs>
 void parse_segment(const MatchCache& cache, const InputWindow& window, const Costs& costs, ParseScratch& s,
                    std::vector<LzItem>& items) {
+    using namespace parse_detail;
     const uint32_t n = cache.stop - cache.start;
-    s.nodes.resize(n + 1);
-    ParseNode* __restrict node = s.nodes.data();
-    // Nodes are cleared just ahead of the steps that can reach them.
-    const uint32_t cleared = n < MAX_MATCH ? n : MAX_MATCH;
-    for (uint32_t j = 1; j <= cleared; j++) node[j] = ~uint64_t(0);
-    node[0] = 0;
-    // Each length's cost and the length itself, placed as in a node.
-    for (uint32_t l = MIN_MATCH; l <= MAX_MATCH; l++) s.length_steps[l] = parse_node(costs.length(l), l, 0);
-    const ParseNode* length_steps = s.length_steps;
+    s.cost.resize(n + 1 + ParseScratch::SLACK);
+    s.step.resize(n + 1 + ParseScratch::SLACK);
+    uint32_t* __restrict cost = s.cost.data();
+    uint32_t* __restrict step = s.step.data();
+    // Costs are cleared just ahead of the steps that can reach them.
+    for (uint32_t j = 1; j <= ParseScratch::SLACK; j++) cost[j] = UNREACHED;
+    cost[0] = 0;
+    for (uint32_t l = MIN_MATCH; l <= MAX_MATCH; l++) {
+        s.length_cost[l] = costs.length(l);
+        s.length_step[l] = l << 16;
+    }
+    const uint32_t* length_cost = s.length_cost;
+    const uint32_t* length_step = s.length_step;
     const uint8_t* bytes = window.at(cache.start);
     const uint32_t* first = cache.first.data();
     const Match* matches = cache.matches.data();
-    // Entry contract: node[i] is final when position i is reached, as every
-    // step goes forward; nodes up to i + MAX_MATCH are cleared or reached,
-    // and lengths written are at most n - i (costs stay far below 2^32).
+    // Entry contract: cost[i] is final when position i is reached, as every
+    // step goes forward; costs up to i + SLACK are cleared or reached, and
+    // lengths written are at most n - i (costs stay below 2^31).
     for (uint32_t i = 0; i < n; i++) {
-        if (i + MAX_MATCH + 1 <= n) node[i + MAX_MATCH + 1] = ~uint64_t(0);
-        const uint32_t here = uint32_t(node[i] >> 32);
-        node[i + 1] = std::min(node[i + 1], parse_node(here + costs.literal(bytes[i]), 1, 0));
+        cost[i + ParseScratch::SLACK] = UNREACHED;
+        const uint32_t here = cost[i];
+        const uint32_t literal = here + costs.literal(bytes[i]);
+        const bool cheaper = literal < cost[i + 1];
+        cost[i + 1] = cheaper ? literal : cost[i + 1];
+        step[i + 1] = cheaper ? 1u << 16 : step[i + 1];
         uint32_t covered = MIN_MATCH - 1;
         const uint32_t room = n - i;
         for (const Match *m = matches + first[i], *end = matches + first[i + 1]; m < end; m++) {
-            uint32_t top = m->length < room ? m->length : room;
+            const uint32_t top = m->length < room ? m->length : room;
             if (top <= covered) continue;
-            const ParseNode base = parse_node(here + costs.distance(m->distance), 0, m->distance);
-            for (uint32_t l = covered + 1; l <= top; l++) node[i + l] = std::min(node[i + l], base + length_steps[l]);
+            const uint32_t base = here + costs.distance(m->distance);
+            uint32_t l = covered + 1;
             covered = top;
+            if (top - l < 3) {
+                for (; l <= top; l++) {
+                    const uint32_t c = base + length_cost[l];
+                    const bool better = c < cost[i + l];
+                    cost[i + l] = better ? c : cost[i + l];
+                    step[i + l] = better ? length_step[l] | m->distance : step[i + l];
+                }
+                continue;
+            }
+            // Four lengths at a time; the last four end at top (a length
+            // tried twice does no harm).
+            const Lanes bases = {base, base, base, base};
+            const Lanes distances = {m->distance, m->distance, m->distance, m->distance};
+            for (;;) {
+                const Lanes reached = load_lanes(cost + i + l), offered = bases + load_lanes(length_cost + l);
+                const Lanes better = Lanes(SignedLanes(offered) < SignedLanes(reached));
+                store_lanes(cost + i + l, (offered & better) | (reached & ~better));
+                const Lanes steps = load_lanes(step + i + l);
+                store_lanes(step + i + l, ((load_lanes(length_step + l) | distances) & better) | (steps & ~better));
+                if (l + 4 > top) break;
+                l = l + 8 > top ? top - 3 : l + 4;
+            }
         }
     }
     items.clear();
     for (uint32_t i = n; i > 0;) {
-        uint32_t l = uint32_t(node[i] >> 16) & 0xFFFF;
+        const uint32_t l = step[i] >> 16;
         if (l == 1)
             items.push_back({0, bytes[i - 1]});
         else
-            items.push_back({uint16_t(l), uint16_t((node[i] & 0xFFFF) - 1)});
+            items.push_back({uint16_t(l), uint16_t((step[i] & 0xFFFF) - 1)});
         i -= l;
     }
-    for (size_t a = 0, b = items.size(); a + 1 < b; a++, b--) {
-        LzItem t = items[a];
-        items[a] = items[b - 1];
-        items[b - 1] = t;
-    }
+    std::reverse(items.begin(), items.end());
 }
 
 // A faster parse: at each position the match that saves the most bits
