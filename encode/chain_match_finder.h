@@ -30,16 +30,23 @@ public:
 
     // Contract: max_distance < RING, nice_length <= MAX_MATCH.
     ChainMatchFinder(uint32_t max_distance, uint32_t nice_length)
-        : max_distance_(max_distance), nice_length_(nice_length), head3_(1u << HASH3_BITS, 0) {
+        : max_distance_(max_distance), nice_length_(nice_length) {
+        reset();
+    }
+
+    // Empty, as made.
+    void reset() {
+        head3_.assign(1u << HASH3_BITS, 0);
         for (uint32_t l = 0; l < LEVELS; l++) {
             head_[l].assign(1u << HASH_BITS, 0);
             link_[l].assign(RING, 0);
         }
+        next_ = UINT32_MAX;
     }
 
     // Positions are given with `here`, the address of their first byte in
-    // an InputWindow: at least 24 bytes can be read there (hashing reads 16;
-    // their values past the data do not matter).
+    // an InputWindow, which lets the 16 bytes hashed from there run past
+    // the data into its padding (their values do not matter there).
 
     // Enters position p into the tables.
     void insert(const uint8_t* here, uint32_t p) {
@@ -53,11 +60,12 @@ public:
         }
     }
 
-    // Asks the memory for a position's chain heads ahead of find().
-    void prefetch(const uint8_t* here) const {
-        uint32_t h[LEVELS];
-        hashes(here, h);
-        for (uint32_t l = 0; l < LEVELS; l++) __builtin_prefetch(&head_[l][h[l]]);
+    // Asks the memory for the next position's chain heads ahead of its
+    // find() (which then takes the hashes from here).
+    void prefetch(const uint8_t* here, uint32_t p) {
+        hashes(here, next_hashes_);
+        next_ = p;
+        for (uint32_t l = 0; l < LEVELS; l++) __builtin_prefetch(&head_[l][next_hashes_[l]]);
     }
 
     // Enters p and lists its frontier into `out` (at most `capacity`
@@ -78,7 +86,10 @@ public:
         const uint32_t near = uint16_t(p - head3_[h3]);
         head3_[h3] = uint16_t(p);
         uint32_t h[LEVELS];
-        hashes(here, h);
+        if (p == next_)
+            memcpy(h, next_hashes_, sizeof h);
+        else
+            hashes(here, h);
         const uint32_t slot = p & (RING - 1);
         uint32_t distance = 0;
         for (uint32_t l = 0; l < LEVELS; l++) {
@@ -131,10 +142,8 @@ public:
         if (best + 1 < PREFIX[0] || best == limit || far_steps == 0) return found;
         level = level_of(best + 1);
         const uint32_t offset = best + 1 - PREFIX[level];
-        uint32_t stretch[LEVELS];
-        hashes(here + offset, stretch);
         link = link_[level].data();
-        distance = uint16_t(p + offset - head_[level][stretch[level]]);
+        distance = uint16_t(p + offset - head_[level][hash_at(here + offset, level)]);
         for (uint32_t steps = far_steps; distance != 0 && distance <= reach && steps > 0; steps--) {
             const uint8_t* there = here - distance;
             if (distance > seen && there[best] == here[best] && load32(there) == v) {
@@ -167,11 +176,20 @@ private:
         memcpy(&v, p, 8);
         return v;
     }
+    static uint32_t hash4(uint64_t a) { return (uint32_t(a) * 2654435761u) >> (32 - HASH_BITS); }
+    static uint32_t hash8(uint64_t a) { return uint32_t((a * 0x9E3779B97F4A7C15ull) >> (64 - HASH_BITS)); }
+    static uint32_t hash16(uint64_t a, uint64_t b) {
+        return uint32_t(((a ^ (b * 0xC2B2AE3D27D4EB4Full)) * 0x9E3779B97F4A7C15ull) >> (64 - HASH_BITS));
+    }
     static void hashes(const uint8_t* here, uint32_t* h) {
         const uint64_t a = load64(here), b = load64(here + 8);
-        h[0] = (uint32_t(a) * 2654435761u) >> (32 - HASH_BITS);
-        h[1] = uint32_t((a * 0x9E3779B97F4A7C15ull) >> (64 - HASH_BITS));
-        h[2] = uint32_t(((a ^ (b * 0xC2B2AE3D27D4EB4Full)) * 0x9E3779B97F4A7C15ull) >> (64 - HASH_BITS));
+        h[0] = hash4(a);
+        h[1] = hash8(a);
+        h[2] = hash16(a, b);
+    }
+    static uint32_t hash_at(const uint8_t* here, uint32_t level) {
+        const uint64_t a = load64(here);
+        return level == 0 ? hash4(a) : level == 1 ? hash8(a) : hash16(a, load64(here + 8));
     }
     static uint32_t hash3(uint32_t v) { return ((v << 8) * 2654435761u) >> (32 - HASH3_BITS); }
     // Bytes equal at the two places, up to limit (at most MAX_MATCH). The
@@ -198,4 +216,6 @@ private:
     std::vector<uint16_t> head3_;         // per hash of three bytes: the latest position
     std::vector<uint16_t> head_[LEVELS];  // per chain, per hash of its prefix: the latest position
     std::vector<uint16_t> link_[LEVELS];  // per chain, per position (mod RING): distance back to the previous one of its hash
+    uint32_t next_ = UINT32_MAX;          // the position prefetch() was last given ...
+    uint32_t next_hashes_[LEVELS] = {};   // ... and its hashes
 };

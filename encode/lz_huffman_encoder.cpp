@@ -59,34 +59,50 @@ struct LzHuffmanCosts {
     }
 };
 
-// Writes the segment's items as blocks: a block is halved (`depth` times at
-// most) while the halves cost less than the whole.
-void write_blocks(BitOutput& out, const LzItem* items, size_t count, int depth, BlockCodes* codes) {
+// Writes the items as blocks: a block is halved (`depth` times at most)
+// while the halves cost less than the whole.
+void write_blocks(BitOutput& out, const LzItem* items, size_t count, int depth) {
     if (count > MAX_BLOCK_ITEMS || (depth > 0 && count >= 2048)) {
         size_t half = count / 2;
         if (count > MAX_BLOCK_ITEMS ||
             block_bits(items, half) + block_bits(items + half, count - half) < block_bits(items, count)) {
-            write_blocks(out, items, half, depth - 1, nullptr);
-            write_blocks(out, items + half, count - half, depth - 1, codes);
+            write_blocks(out, items, half, depth - 1);
+            write_blocks(out, items + half, count - half, depth - 1);
             return;
         }
     }
-    write_block(out, items, count, codes);
+    write_block(out, items, count);
 }
+
+
+// The coder's tables and buffers, kept from chunk to chunk.
+struct LzHuffmanState : CoderState {
+    ChainMatchFinder<RING_BITS> finder{WINDOW_REACH, NICE_LENGTH};
+    MatchCache cache;
+    ParseScratch scratch;
+    std::vector<LzItem> items, block;  // the segment's items; the open block's
+};
 
 }  // namespace
 
-void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out) {
-    ChainMatchFinder<RING_BITS> finder(WINDOW_REACH, NICE_LENGTH);
+void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out,
+                             std::unique_ptr<CoderState>& state) {
+    if (!state) state = std::make_unique<LzHuffmanState>();
+    LzHuffmanState& s = static_cast<LzHuffmanState&>(*state);
+    ChainMatchFinder<RING_BITS>& finder = s.finder;
+    finder.reset();
     // The history before the chunk, as far as a match reaches.
     for (uint32_t p = start > WINDOW_REACH ? start - WINDOW_REACH : 0; p < start && p + MIN_MATCH <= window.end(); p++)
         finder.insert(window.at(p), p);
-    MatchCache cache;
-    ParseScratch scratch;
-    std::vector<LzItem> items, block, joined;
-    uint64_t block_size = 0;  // bits of `block` as one block
+    MatchCache& cache = s.cache;
+    ParseScratch& scratch = s.scratch;
+    std::vector<LzItem>& items = s.items;
+    std::vector<LzItem>& block = s.block;
+    block.clear();
+    SymbolCounts segment_counts, block_counts, joined_counts;
+    uint64_t block_size = 0;            // bits of the open block
     LzHuffmanCosts costs;
-    BlockCodes codes;
+    BlockCodes codes, joined_codes;
     for (uint32_t position = start; position < stop;) {
         uint32_t segment_stop = stop - position > SEGMENT ? position + SEGMENT : stop;
         collect_matches(finder, EFFORT, window, position, segment_stop, cache);
@@ -96,34 +112,38 @@ void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t
         else
             costs.from_codes(codes);
         parse_segment(cache, window, costs, scratch, items);
+        count_symbols(items.data(), items.size(), segment_counts);
         if (first_segment) {
-            block_codes(items.data(), items.size(), &codes);
+            block_bits(segment_counts, &codes);
             costs.from_codes(codes);
             parse_segment(cache, window, costs, scratch, items);
+            count_symbols(items.data(), items.size(), segment_counts);
         }
         // The segment joins the open block while one block costs less than
-        // two; else the open block is written and the segment opens the next.
-        const uint64_t own = block_bits(items.data(), items.size());
+        // two; else the open block is written and the segment opens the
+        // next. The next segment is parsed under the open block's codes.
         bool join = !block.empty() && block.size() + items.size() <= MAX_BLOCK_ITEMS;
         uint64_t joined_size = 0;
         if (join) {
-            joined = block;
-            joined.insert(joined.end(), items.begin(), items.end());
-            joined_size = block_bits(joined.data(), joined.size());
-            join = joined_size < block_size + own;
+            joined_counts = block_counts;
+            add_counts(joined_counts, segment_counts);
+            joined_size = block_bits(joined_counts, &joined_codes);
+            join = joined_size < block_size + block_bits(segment_counts, nullptr);
         }
         if (join) {
-            block.swap(joined);
+            block.insert(block.end(), items.begin(), items.end());
+            block_counts = joined_counts;
             block_size = joined_size;
+            codes = joined_codes;
         } else {
-            if (!block.empty()) write_blocks(out, block.data(), block.size(), HALVINGS, nullptr);
+            if (!block.empty()) write_blocks(out, block.data(), block.size(), HALVINGS);
             block.swap(items);
-            block_size = own;
+            block_counts = segment_counts;
+            block_size = block_bits(block_counts, &codes);
         }
-        block_codes(block.data(), block.size(), &codes);
         position = segment_stop;
     }
-    if (!block.empty()) write_blocks(out, block.data(), block.size(), HALVINGS, nullptr);
+    if (!block.empty()) write_blocks(out, block.data(), block.size(), HALVINGS);
 }
 
 bool encode_lz_huffman(EntryStreams& io) { return encode_in_chunks(io, encode_lz_huffman_chunk, coding_threads()); }

@@ -81,7 +81,7 @@ void collect_matches(Finder& finder, const SearchEffort& effort, const InputWind
             continue;
         }
         const uint8_t* here = bytes + (p - start);
-        finder.prefetch(here + 1);
+        finder.prefetch(here + 1, p + 1);
         const uint32_t limit = window_end - p < MAX_MATCH ? window_end - p : MAX_MATCH;
         Match* found = matches + used;
         // A position that continues a match of 4 bytes or more mostly
