@@ -2,11 +2,12 @@
 // each one longer than every nearer one, so for any length the nearest
 // match that reaches it is listed (as far as the search goes). The
 // nearest match of three bytes comes from a table of the latest position
-// of each three-byte prefix; longer ones from hash chains over 4-, 8- and
+// of each three-byte prefix; longer ones from hash chains over 4- and
 // 16-byte prefixes. The walk starts on the 4-byte chain and moves to the
-// chain of a longer prefix as soon as a match has that length: from then
-// on only places that share the prefix are visited, which passes over the
-// many that share only a few bytes.
+// 16-byte one as soon as a match has that length: from then on only places
+// that share the prefix are visited, which passes over the many that
+// share only a few bytes. Matches longer than a known one are looked for
+// on the chain of the stretch where the known one ends (see find()).
 #pragma once
 
 #include <bit>
@@ -25,8 +26,8 @@ public:
     static constexpr uint32_t RING = 1u << RING_BITS;
     static constexpr uint32_t HASH_BITS = 15;
     static constexpr uint32_t HASH3_BITS = 12;
-    static constexpr uint32_t LEVELS = 3;
-    static constexpr uint32_t PREFIX[LEVELS] = {4, 8, 16};  // bytes hashed by each chain
+    static constexpr uint32_t LEVELS = 2;
+    static constexpr uint32_t PREFIX[LEVELS] = {4, 16};  // bytes hashed by each chain
 
     // Contract: max_distance < RING, nice_length <= MAX_MATCH.
     ChainMatchFinder(uint32_t max_distance, uint32_t nice_length)
@@ -42,6 +43,7 @@ public:
             link_[l].assign(RING, 0);
         }
         next_ = UINT32_MAX;
+        stretch_at_ = UINT32_MAX;
     }
 
     // Positions are given with `here`, the address of their first byte in
@@ -142,16 +144,44 @@ public:
         if (best + 1 < PREFIX[0] || best == limit || far_steps == 0) return found;
         level = level_of(best + 1);
         const uint32_t offset = best + 1 - PREFIX[level];
+        // An earlier position asked for the same stretch (its known match
+        // goes on here): its places are at the same distances, and one
+        // that shares the byte before p gave a match one byte longer at
+        // p - 1, not longer than the known one. Only the others are looked
+        // at (the byte before the window is not read).
+        if (level == stretch_level_ && p + offset == stretch_at_) {
+            for (uint32_t k = 0; k < stretch_count_; k++) {
+                const uint32_t d = stretch_distances_[k];
+                const uint8_t* there = here - d;
+                if ((d == behind || there[-1] != here[-1]) && d <= reach && there[best] == here[best] &&
+                    load32(there) == v) {
+                    uint32_t length = common_length(here, there, limit);
+                    if (length > best) {
+                        best = length;
+                        out[found++] = {uint16_t(length), uint16_t(d)};
+                        if (length >= nice_length_ || length == limit || found == capacity) break;
+                    }
+                }
+            }
+            return found;
+        }
         link = link_[level].data();
         distance = uint16_t(p + offset - head_[level][hash_at(here + offset, level)]);
+        stretch_level_ = level;
+        stretch_at_ = p + offset;
+        stretch_count_ = 0;
         for (uint32_t steps = far_steps; distance != 0 && distance <= reach && steps > 0; steps--) {
             const uint8_t* there = here - distance;
+            if (stretch_count_ < MAX_STRETCH_PLACES) stretch_distances_[stretch_count_++] = uint16_t(distance);
             if (distance > seen && there[best] == here[best] && load32(there) == v) {
                 uint32_t length = common_length(here, there, limit);
                 if (length > best) {
                     best = length;
                     out[found++] = {uint16_t(length), uint16_t(distance)};
-                    if (length >= nice_length_ || length == limit || found == capacity) return found;
+                    if (length >= nice_length_ || length == limit || found == capacity) {
+                        stretch_at_ = UINT32_MAX;
+                        return found;
+                    }
                 }
             }
             uint32_t step = link[(p + offset - distance) & (RING - 1)];
@@ -177,19 +207,17 @@ private:
         return v;
     }
     static uint32_t hash4(uint64_t a) { return (uint32_t(a) * 2654435761u) >> (32 - HASH_BITS); }
-    static uint32_t hash8(uint64_t a) { return uint32_t((a * 0x9E3779B97F4A7C15ull) >> (64 - HASH_BITS)); }
     static uint32_t hash16(uint64_t a, uint64_t b) {
         return uint32_t(((a ^ (b * 0xC2B2AE3D27D4EB4Full)) * 0x9E3779B97F4A7C15ull) >> (64 - HASH_BITS));
     }
     static void hashes(const uint8_t* here, uint32_t* h) {
         const uint64_t a = load64(here), b = load64(here + 8);
         h[0] = hash4(a);
-        h[1] = hash8(a);
-        h[2] = hash16(a, b);
+        h[1] = hash16(a, b);
     }
     static uint32_t hash_at(const uint8_t* here, uint32_t level) {
         const uint64_t a = load64(here);
-        return level == 0 ? hash4(a) : level == 1 ? hash8(a) : hash16(a, load64(here + 8));
+        return level == 0 ? hash4(a) : hash16(a, load64(here + 8));
     }
     static uint32_t hash3(uint32_t v) { return ((v << 8) * 2654435761u) >> (32 - HASH3_BITS); }
     // Bytes equal at the two places, up to limit (at most MAX_MATCH). The
@@ -218,4 +246,9 @@ private:
     std::vector<uint16_t> link_[LEVELS];  // per chain, per position (mod RING): distance back to the previous one of its hash
     uint32_t next_ = UINT32_MAX;          // the position prefetch() was last given ...
     uint32_t next_hashes_[LEVELS] = {};   // ... and its hashes
+    static constexpr uint32_t MAX_STRETCH_PLACES = 64;
+    uint32_t stretch_at_ = UINT32_MAX;    // the stretch the last walk for longer matches took (its first byte) ...
+    uint32_t stretch_level_ = 0;          // ... its chain ...
+    uint32_t stretch_count_ = 0;          // ... and the distances of the places it visited
+    uint16_t stretch_distances_[MAX_STRETCH_PLACES] = {};
 };

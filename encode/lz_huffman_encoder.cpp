@@ -1,8 +1,8 @@
-// Method 1: each chunk cut into segments that are parsed by cost and
-// written as one or more blocks. The cost model of a segment comes from
-// the codes the blocks before it chose; a chunk's first segment starts
-// from its own byte statistics and is parsed twice, the second time under
-// the codes that the first parse would get.
+// Method 1: each chunk cut into segments that are parsed by cost; a
+// segment joins the open block while one block costs less than two. The
+// cost model of a segment comes from the open block's codes; a chunk's
+// first segment starts from its own byte statistics and is parsed twice,
+// the second time under the codes that the first parse would get.
 #include <cmath>
 #include <cstring>
 
@@ -16,9 +16,10 @@ namespace {
 constexpr uint32_t SEGMENT = 32768;       // positions parsed at once
 constexpr uint32_t RING_BITS = 15;        // chain links above the reach
 constexpr uint32_t NICE_LENGTH = 128;     // a match this long ends a search
-// Chain steps: where no match goes on, where one does (for nearer, then
-// longer matches); a match of NICE_LENGTH is taken whole.
-constexpr SearchEffort EFFORT = {16, 2, 16, NICE_LENGTH, 0};
+// Chain steps where no match goes on, and where one does (one for nearer,
+// eight for longer matches); a match of 48 bytes is taken as it is up to
+// its last 8.
+constexpr SearchEffort EFFORT = {16, 1, 8, 48, 8};
 constexpr int HALVINGS = 1;               // times a block is halved at most when that pays
 
 struct LzHuffmanCosts {
