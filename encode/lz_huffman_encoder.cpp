@@ -3,7 +3,6 @@
 // cost model of a segment comes from the open block's codes; a chunk's
 // first segment starts from its own byte statistics and is parsed twice,
 // the second time under the codes that the first parse would get.
-#include <cmath>
 #include <cstring>
 
 #include "encode/chunked_coding.h"
@@ -21,6 +20,17 @@ constexpr uint32_t NICE_LENGTH = 128;     // a match this long ends a search
 // its last 8.
 constexpr SearchEffort EFFORT = {16, 1, 8, 48, 8};
 constexpr int HALVINGS = 1;               // times a block is halved at most when that pays
+
+// 16 log2(x) for x >= 1, in integers, so that the costs and with them the
+// archive are the same on every machine and C library: the whole part from
+// the highest bit, the fraction from the next four.
+uint32_t log2_sixteenths(uint64_t x) {
+    static_assert(COST_SCALE == 16);
+    static const uint8_t FRACTION[16] = {0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 15};  // 16 log2(1 + i/16)
+    const uint32_t whole = 63u - uint32_t(__builtin_clzll(x));
+    const uint32_t next = whole >= 4 ? uint32_t(x >> (whole - 4)) & 15 : uint32_t(x << (4 - whole)) & 15;
+    return whole * 16 + FRACTION[next];
+}
 
 struct LzHuffmanCosts {
     uint32_t literal_cost[256];
@@ -45,15 +55,15 @@ struct LzHuffmanCosts {
         }
     }
 
-    // Before any block: literals by their frequency in the segment, matches
-    // by a rough guess.
+    // Before any block: literals by their frequency in the segment (-log2
+    // of (count + 1/2) / (n + 128), half a bit more), matches by a rough
+    // guess.
     void from_bytes(const uint8_t* bytes, uint32_t n) {
         uint32_t freq[256] = {};
         for (uint32_t i = 0; i < n; i++) freq[bytes[i]]++;
-        for (uint32_t s = 0; s < 256; s++) {
-            double p = (freq[s] + 0.5) / (n + 128.0);
-            literal_cost[s] = uint32_t(-std::log2(p) * COST_SCALE) + COST_SCALE / 2;
-        }
+        const uint32_t total = log2_sixteenths(2 * uint64_t(n) + 256);
+        for (uint32_t s = 0; s < 256; s++)
+            literal_cost[s] = total - log2_sixteenths(2 * uint64_t(freq[s]) + 1) + COST_SCALE / 2;
         for (uint32_t l = MIN_MATCH; l <= MAX_MATCH; l++)
             length_cost[l] = (l < 10 ? 5 + l / 2 : 10 + (l > 32 ? 2 : 0)) * COST_SCALE;
         for (uint32_t k = 0; k < POSITION_ALPHABET; k++) position_cost[k] = (4 + (k > 1 ? k - 1 : 0)) * COST_SCALE;
