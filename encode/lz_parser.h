@@ -109,30 +109,20 @@ void collect_matches(Finder& finder, const SearchEffort& effort, const InputWind
     first[stop - start] = uint32_t(used);
 }
 
-// The cheapest path through a segment: per position (and one for the
-// segment's end) the cost to reach it and the step that does, as
-// length << 16 | distance (length 1: a literal).
-struct ParseScratch {
-    static constexpr uint32_t SLACK = MAX_MATCH + 4;  // positions past the end that steps may touch
-    std::vector<uint32_t> cost;
-    std::vector<uint32_t> step;
-    uint32_t length_cost[MAX_MATCH + 1];   // per match length, from the model
-    uint32_t length_step[MAX_MATCH + 1];   // per match length: length << 16
-};
+// Per position of a segment: the cheapest cost to reach it and the step
+// that does (1 for a literal, else a match's length and distance), packed
+// as cost << 32 | length << 16 | distance, so that the cheaper of two is
+// their minimum, which compiles without a branch.
+using ParseNode = uint64_t;
 
-namespace parse_detail {
-// Four lanes at once where the target has vector registers (the compiler
-// lowers these to plain code where it has none).
-typedef uint32_t Lanes __attribute__((vector_size(16)));
-typedef int32_t SignedLanes __attribute__((vector_size(16)));
-inline Lanes load_lanes(const uint32_t* p) {
-    Lanes v;
-    memcpy(&v, p, sizeof v);
-    return v;
+inline ParseNode parse_node(uint32_t cost, uint32_t length, uint32_t distance) {
+    return uint64_t(cost) << 32 | length << 16 | distance;
 }
-inline void store_lanes(uint32_t* p, Lanes v) { memcpy(p, &v, sizeof v); }
-inline constexpr uint32_t UNREACHED = 0x7FFFFFFF;  // above every cost; compared as signed
-}  // namespace parse_detail
+
+struct ParseScratch {
+    std::vector<ParseNode> nodes;               // per position of the segment, and one for its end
+    ParseNode length_steps[MAX_MATCH + 1];      // per match length: its cost and the length, as a node
+};
 
 // The cheapest parse of the cache's segment under `costs`, which provides
 // literal(byte), length(3..256) and distance(1..) in COST_SCALE units.
@@ -140,76 +130,50 @@ inline constexpr uint32_t UNREACHED = 0x7FFFFFFF;  // above every cost; compared
 template <class Costs>
 void parse_segment(const MatchCache& cache, const InputWindow& window, const Costs& costs, ParseScratch& s,
                    std::vector<LzItem>& items) {
-    using namespace parse_detail;
     const uint32_t n = cache.stop - cache.start;
-    s.cost.resize(n + 1 + ParseScratch::SLACK);
-    s.step.resize(n + 1 + ParseScratch::SLACK);
-    uint32_t* __restrict cost = s.cost.data();
-    uint32_t* __restrict step = s.step.data();
-    // Costs are cleared just ahead of the steps that can reach them.
-    for (uint32_t j = 1; j <= ParseScratch::SLACK; j++) cost[j] = UNREACHED;
-    cost[0] = 0;
-    for (uint32_t l = MIN_MATCH; l <= MAX_MATCH; l++) {
-        s.length_cost[l] = costs.length(l);
-        s.length_step[l] = l << 16;
-    }
-    const uint32_t* length_cost = s.length_cost;
-    const uint32_t* length_step = s.length_step;
+    s.nodes.resize(n + 1);
+    ParseNode* __restrict node = s.nodes.data();
+    // Nodes are cleared just ahead of the steps that can reach them.
+    const uint32_t cleared = n < MAX_MATCH ? n : MAX_MATCH;
+    for (uint32_t j = 1; j <= cleared; j++) node[j] = ~uint64_t(0);
+    node[0] = 0;
+    // Each length's cost and the length itself, placed as in a node.
+    for (uint32_t l = MIN_MATCH; l <= MAX_MATCH; l++) s.length_steps[l] = parse_node(costs.length(l), l, 0);
+    const ParseNode* length_steps = s.length_steps;
     const uint8_t* bytes = window.at(cache.start);
     const uint32_t* first = cache.first.data();
     const Match* matches = cache.matches.data();
-    // Entry contract: cost[i] is final when position i is reached, as every
-    // step goes forward; costs up to i + SLACK are cleared or reached, and
-    // lengths written are at most n - i (costs stay below 2^31).
+    // Entry contract: node[i] is final when position i is reached, as every
+    // step goes forward; nodes up to i + MAX_MATCH are cleared or reached,
+    // and lengths written are at most n - i (costs stay far below 2^32).
     for (uint32_t i = 0; i < n; i++) {
-        cost[i + ParseScratch::SLACK] = UNREACHED;
-        const uint32_t here = cost[i];
-        const uint32_t literal = here + costs.literal(bytes[i]);
-        const bool cheaper = literal < cost[i + 1];
-        cost[i + 1] = cheaper ? literal : cost[i + 1];
-        step[i + 1] = cheaper ? 1u << 16 : step[i + 1];
+        if (i + MAX_MATCH + 1 <= n) node[i + MAX_MATCH + 1] = ~uint64_t(0);
+        const uint32_t here = uint32_t(node[i] >> 32);
+        node[i + 1] = std::min(node[i + 1], parse_node(here + costs.literal(bytes[i]), 1, 0));
         uint32_t covered = MIN_MATCH - 1;
         const uint32_t room = n - i;
         for (const Match *m = matches + first[i], *end = matches + first[i + 1]; m < end; m++) {
-            const uint32_t top = m->length < room ? m->length : room;
+            uint32_t top = m->length < room ? m->length : room;
             if (top <= covered) continue;
-            const uint32_t base = here + costs.distance(m->distance);
-            uint32_t l = covered + 1;
+            const ParseNode base = parse_node(here + costs.distance(m->distance), 0, m->distance);
+            for (uint32_t l = covered + 1; l <= top; l++) node[i + l] = std::min(node[i + l], base + length_steps[l]);
             covered = top;
-            if (top - l < 3) {
-                for (; l <= top; l++) {
-                    const uint32_t c = base + length_cost[l];
-                    const bool better = c < cost[i + l];
-                    cost[i + l] = better ? c : cost[i + l];
-                    step[i + l] = better ? length_step[l] | m->distance : step[i + l];
-                }
-                continue;
-            }
-            // Four lengths at a time; the last four end at top (a length
-            // tried twice does no harm).
-            const Lanes bases = {base, base, base, base};
-            const Lanes distances = {m->distance, m->distance, m->distance, m->distance};
-            for (;;) {
-                const Lanes reached = load_lanes(cost + i + l), offered = bases + load_lanes(length_cost + l);
-                const Lanes better = Lanes(SignedLanes(offered) < SignedLanes(reached));
-                store_lanes(cost + i + l, (offered & better) | (reached & ~better));
-                const Lanes steps = load_lanes(step + i + l);
-                store_lanes(step + i + l, ((load_lanes(length_step + l) | distances) & better) | (steps & ~better));
-                if (l + 4 > top) break;
-                l = l + 8 > top ? top - 3 : l + 4;
-            }
         }
     }
     items.clear();
     for (uint32_t i = n; i > 0;) {
-        const uint32_t l = step[i] >> 16;
+        uint32_t l = uint32_t(node[i] >> 16) & 0xFFFF;
         if (l == 1)
             items.push_back({0, bytes[i - 1]});
         else
-            items.push_back({uint16_t(l), uint16_t((step[i] & 0xFFFF) - 1)});
+            items.push_back({uint16_t(l), uint16_t((node[i] & 0xFFFF) - 1)});
         i -= l;
     }
-    std::reverse(items.begin(), items.end());
+    for (size_t a = 0, b = items.size(); a + 1 < b; a++, b--) {
+        LzItem t = items[a];
+        items[a] = items[b - 1];
+        items[b - 1] = t;
+    }
 }
 
 // A faster parse: at each position the match that saves the most bits
