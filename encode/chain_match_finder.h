@@ -10,7 +10,6 @@
 // on the chain of the stretch where the known one ends (see find()).
 #pragma once
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <vector>

@@ -85,7 +85,6 @@ void write_blocks(BitOutput& out, const LzItem* items, size_t count, int depth) 
     write_block(out, items, count);
 }
 
-
 // The coder's tables and buffers, kept from chunk to chunk.
 struct LzHuffmanState : CoderState {
     ChainMatchFinder<RING_BITS> finder{WINDOW_REACH, NICE_LENGTH};

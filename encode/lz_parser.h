@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "encode/chain_match_finder.h"
@@ -32,7 +31,7 @@ struct SearchEffort {
     uint32_t near_steps;   // at one that does: steps for nearer matches ...
     uint32_t far_steps;    // ... and for longer ones
     uint32_t skip_length;  // a match this long is taken as it is ...
-    uint32_t skip_tail;    // ... up to its last this many bytes
+    uint32_t skip_tail;    // ... up to its last this many bytes (fewer than skip_length)
 };
 
 // Finds the matches of positions [start, stop). A match found at p goes
