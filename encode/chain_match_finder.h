@@ -100,7 +100,10 @@ public:
             if (l == 0) distance = latest;
         }
         uint32_t best = MIN_MATCH - 1, found = 0, level = 0;
-        if (near != 0 && near <= reach && ((load32(here - near) ^ v) << 8) == 0) {
+        // Where a known match goes on, the nearest place that shares p's
+        // first four bytes is one step along the chain below, which mostly
+        // also gives the nearest three-byte match.
+        if (known == 0 && near != 0 && near <= reach && ((load32(here - near) ^ v) << 8) == 0) {
             best = common_length(here, here - near, limit);
             out[found++] = {uint16_t(best), uint16_t(near)};
             if (best >= nice_length_ || best == limit) return found;
