@@ -28,8 +28,9 @@ struct MatchCache {
 // How hard collect_matches searches.
 struct SearchEffort {
     uint32_t full_steps;   // chain steps at a position that continues no match of 4 bytes or more
-    uint32_t near_steps;   // at one that does: steps for nearer matches ...
+    uint32_t near_steps;   // at one that does: steps for nearer matches (none where it continues near_below bytes or more) ...
     uint32_t far_steps;    // ... and for longer ones
+    uint32_t near_below;
     uint32_t skip_length;  // a match this long is taken as it is ...
     uint32_t skip_tail;    // ... up to its last this many bytes (fewer than skip_length)
 };
@@ -84,10 +85,11 @@ void collect_matches(Finder& finder, const SearchEffort& effort, const InputWind
         const uint32_t limit = window_end - p < MAX_MATCH ? window_end - p : MAX_MATCH;
         Match* found = matches + used;
         // A position that continues a match of 4 bytes or more mostly
-        // looks for longer ones.
+        // looks for longer ones; inside a long one only for those.
         const bool goes_on = known >= 4;
+        const uint32_t near_steps = !goes_on ? effort.full_steps : known < effort.near_below ? effort.near_steps : 0;
         const uint32_t count = finder.find(here, p, p - window_start, limit, goes_on ? known : 0, found,
-                                           MatchCache::PER_POSITION, goes_on ? effort.near_steps : effort.full_steps,
+                                           MatchCache::PER_POSITION, near_steps,
                                            goes_on ? effort.far_steps : effort.full_steps);
         used += count;
         p++;
