@@ -14,34 +14,17 @@ namespace {
 // that a slow chunk (noise, say) holds up no thread for long.
 constexpr unsigned CHUNKS_PER_THREAD = 4;
 
-// Appends `from`'s bits to `to`.
-void append_bits(BitOutput& to, const BitOutput& from) {
-    to.settle();
-    if (to.pending_bits == 0) {
-        to.bytes.insert(to.bytes.end(), from.bytes.begin(), from.bytes.end());
-    } else {
-        const uint32_t k = to.pending_bits;
-        uint32_t held = uint32_t(to.pending) & ((1u << k) - 1);
-        size_t at = to.bytes.size();
-        to.bytes.resize(at + from.bytes.size());
-        for (uint8_t b : from.bytes) {
-            to.bytes[at++] = uint8_t(held << (8 - k) | b >> k);
-            held = b & ((1u << k) - 1);
-        }
-        to.pending = held;
-    }
-    if (from.pending_bits) to.put(uint32_t(from.pending) & ((1u << from.pending_bits) - 1), from.pending_bits);
-}
-
 struct ChunkJob {
     uint32_t start = 0;  // stream positions coded
     uint32_t stop = 0;
     uint32_t from = 0;   // stream positions the coder sees: history before, lookahead after
     uint32_t to = 0;
     BitOutput out;
+    std::unique_ptr<CoderState> state;  // the coder's tables, kept from round to round
 };
 
 }  // namespace
+
 
 // Threads where the C++ library has them: MinGW's win32 thread model has
 // none (its programs code on one thread; the -posix compilers have them).
@@ -94,14 +77,14 @@ bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads) {
             job.stop = room > CHUNK_SIZE ? start + CHUNK_SIZE : data_end;
             job.from = start - data_base > InputWindow::HISTORY ? start - InputWindow::HISTORY : data_base;
             job.to = data_end - job.stop > MAX_MATCH ? job.stop + MAX_MATCH : data_end;
-            job.out = BitOutput();
+            job.out.clear();
         }
         std::atomic<unsigned> next{0};
         auto work = [&] {
             for (unsigned j; (j = next.fetch_add(1)) < count;) {
                 ChunkJob& job = jobs[j];
                 InputWindow window(data + (job.from - data_base), job.to - job.from, job.from);
-                coder(window, job.start, job.stop, job.out);
+                coder(window, job.start, job.stop, job.out, job.state);
             }
         };
 #if defined(__GLIBCXX__) && !defined(_GLIBCXX_HAS_GTHREADS)
@@ -112,11 +95,11 @@ bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads) {
         work();
         for (std::thread& w : workers) w.join();
 #endif
-        for (unsigned j = 0; j < count; j++) append_bits(out, jobs[j].out);
+        for (unsigned j = 0; j < count; j++) out.append(jobs[j].out);
         position = jobs[count - 1].stop;
-        if (!io.write(out.bytes.data(), out.bytes.size())) return false;
-        out.bytes.clear();
+        if (!io.write(out.data(), out.size())) return false;
+        out.drop_bytes();
     }
     out.align();
-    return io.write(out.bytes.data(), out.bytes.size()) && !io.source.failed() && !io.too_large;
+    return io.write(out.data(), out.size()) && !io.source.failed() && !io.too_large;
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "encode/bit_output.h"
 #include "encode/entry_streams.h"
@@ -14,9 +15,18 @@
 
 inline constexpr uint32_t CHUNK_SIZE = 1u << 20;
 
+// What a coder keeps from one chunk to the next it codes (its tables and
+// buffers, made once per entry and reused, never carrying data over);
+// each coder has its own kind.
+struct CoderState {
+    virtual ~CoderState() = default;
+};
+
 // Codes stream positions [start, stop) of `window` (which holds the
-// history before start and may hold bytes after stop) into `out`.
-using ChunkCoder = void (*)(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out);
+// history before start and may hold bytes after stop) into `out`, with
+// `state` as the coder left it (null the first time).
+using ChunkCoder = void (*)(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out,
+                            std::unique_ptr<CoderState>& state);
 
 // Reads the whole entry from `io`, codes it chunk by chunk with `coder` on
 // up to `threads` threads, and writes the bit streams one after the
@@ -24,8 +34,10 @@ using ChunkCoder = void (*)(const InputWindow& window, uint32_t start, uint32_t 
 bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads);
 
 // The chunk coders of methods 1 and 4.
-void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out);
-void encode_method4_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out);
+void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out,
+                             std::unique_ptr<CoderState>& state);
+void encode_method4_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out,
+                          std::unique_ptr<CoderState>& state);
 
 // The number of threads the coders use: the processors available, at most 4.
 unsigned coding_threads();

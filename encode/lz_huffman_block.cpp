@@ -67,13 +67,7 @@ void tokenize(Plan& p) {
     p.token_used = limited_code_lengths(p.token_freq, LENGTH_ALPHABET, MAX_CODE_BITS, p.token_len);
 }
 
-void plan_block(const LzItem* items, size_t count, Plan& p) {
-    memset(p.litlen_freq, 0, sizeof p.litlen_freq);
-    memset(p.position_freq, 0, sizeof p.position_freq);
-    for (size_t i = 0; i < count; i++) {
-        p.litlen_freq[litlen_symbol(items[i])]++;
-        if (items[i].length) p.position_freq[position_symbol(items[i].value)]++;
-    }
+void plan_counts(Plan& p) {
     p.litlen_used = limited_code_lengths(p.litlen_freq, LITLEN_ALPHABET, MAX_CODE_BITS, p.litlen_len);
     p.position_used = limited_code_lengths(p.position_freq, POSITION_ALPHABET, MAX_CODE_BITS, p.position_len);
     if (p.litlen_used >= 2) {
@@ -82,6 +76,14 @@ void plan_block(const LzItem* items, size_t count, Plan& p) {
         p.token_count = 0;
         p.token_used = 0;
     }
+}
+
+void plan_block(const LzItem* items, size_t count, Plan& p) {
+    SymbolCounts counts;
+    count_symbols(items, count, counts);
+    memcpy(p.litlen_freq, counts.litlen, sizeof p.litlen_freq);
+    memcpy(p.position_freq, counts.position, sizeof p.position_freq);
+    plan_counts(p);
 }
 
 // Bits of a small code's lengths as read_small_lengths reads them.
@@ -147,24 +149,42 @@ uint64_t header_bits(const Plan& p) {
 
 }  // namespace
 
-void block_codes(const LzItem* items, size_t count, BlockCodes* codes) {
-    Plan p;
-    plan_block(items, count, p);
-    memcpy(codes->litlen, p.litlen_len, sizeof codes->litlen);
-    memcpy(codes->position, p.position_len, sizeof codes->position);
+void count_symbols(const LzItem* items, size_t count, SymbolCounts& counts) {
+    memset(&counts, 0, sizeof counts);
+    for (size_t i = 0; i < count; i++) {
+        counts.litlen[litlen_symbol(items[i])]++;
+        if (items[i].length) counts.position[position_symbol(items[i].value)]++;
+    }
 }
 
-uint64_t block_bits(const LzItem* items, size_t count) {
+void add_counts(SymbolCounts& to, const SymbolCounts& from) {
+    for (uint32_t s = 0; s < LITLEN_ALPHABET; s++) to.litlen[s] += from.litlen[s];
+    for (uint32_t k = 0; k < POSITION_ALPHABET; k++) to.position[k] += from.position[k];
+}
+
+uint64_t block_bits(const SymbolCounts& counts, BlockCodes* codes) {
     Plan p;
-    plan_block(items, count, p);
+    memcpy(p.litlen_freq, counts.litlen, sizeof p.litlen_freq);
+    memcpy(p.position_freq, counts.position, sizeof p.position_freq);
+    plan_counts(p);
     uint64_t bits = header_bits(p);
     for (uint32_t s = 0; s < LITLEN_ALPHABET; s++) bits += uint64_t(p.litlen_freq[s]) * p.litlen_len[s];
     for (uint32_t k = 0; k < POSITION_ALPHABET; k++)
         bits += uint64_t(p.position_freq[k]) * (p.position_len[k] + (k > 1 ? k - 1 : 0));
+    if (codes) {
+        memcpy(codes->litlen, p.litlen_len, sizeof codes->litlen);
+        memcpy(codes->position, p.position_len, sizeof codes->position);
+    }
     return bits;
 }
 
-void write_block(BitOutput& out, const LzItem* items, size_t count, BlockCodes* codes) {
+uint64_t block_bits(const LzItem* items, size_t count) {
+    SymbolCounts counts;
+    count_symbols(items, count, counts);
+    return block_bits(counts, nullptr);
+}
+
+void write_block(BitOutput& out, const LzItem* items, size_t count) {
     Plan p;
     plan_block(items, count, p);
     out.put(uint32_t(count), 16);
@@ -209,9 +229,5 @@ void write_block(BitOutput& out, const LzItem* items, size_t count, BlockCodes* 
         uint32_t k = position_symbol(item.value);
         if (p.position_used >= 2) out.put(position_code[k], p.position_len[k]);
         if (k > 1) out.put(item.value - (1u << (k - 1)), k - 1);
-    }
-    if (codes) {
-        memcpy(codes->litlen, p.litlen_len, sizeof codes->litlen);
-        memcpy(codes->position, p.position_len, sizeof codes->position);
     }
 }

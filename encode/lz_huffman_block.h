@@ -24,10 +24,18 @@ struct BlockCodes {
     uint8_t position[POSITION_ALPHABET];
 };
 
-// The code lengths a block of these items gets.
-void block_codes(const LzItem* items, size_t count, BlockCodes* codes);
-// Bits the block would take, header included.
+// How often a block's items use each symbol.
+struct SymbolCounts {
+    uint32_t litlen[LITLEN_ALPHABET];
+    uint32_t position[POSITION_ALPHABET];
+};
+
+void count_symbols(const LzItem* items, size_t count, SymbolCounts& counts);
+void add_counts(SymbolCounts& to, const SymbolCounts& from);
+// Bits a block with these counts takes, header included, and (if `codes`
+// is not null) the code lengths it gets.
+uint64_t block_bits(const SymbolCounts& counts, BlockCodes* codes);
 uint64_t block_bits(const LzItem* items, size_t count);
 // Writes the block. Contract: 1 <= count <= MAX_BLOCK_ITEMS, every match of
 // 3 to 256 bytes with a value below WINDOW_REACH.
-void write_block(BitOutput& out, const LzItem* items, size_t count, BlockCodes* codes);
+void write_block(BitOutput& out, const LzItem* items, size_t count);

@@ -1,9 +1,8 @@
-// Method 1: each chunk cut into segments that are parsed by cost and
-// written as one or more blocks. The cost model of a segment comes from
-// the codes the blocks before it chose; a chunk's first segment starts
-// from its own byte statistics and is parsed twice, the second time under
-// the codes that the first parse would get.
-#include <cmath>
+// Method 1: each chunk cut into segments that are parsed by cost; a
+// segment joins the open block while one block costs less than two. The
+// cost model of a segment comes from the open block's codes; a chunk's
+// first segment starts from its own byte statistics and is parsed twice,
+// the second time under the codes that the first parse would get.
 #include <cstring>
 
 #include "encode/chunked_coding.h"
@@ -13,11 +12,25 @@
 
 namespace {
 
-constexpr uint32_t SEGMENT = 32768;      // positions parsed at once
-constexpr uint32_t RING_BITS = 15;       // chain links above the reach
-constexpr uint32_t MAX_CHAIN = 8;
-constexpr uint32_t NICE_LENGTH = 128;
-constexpr SearchEffort EFFORT = {MAX_CHAIN, NICE_LENGTH, 12, 2};
+constexpr uint32_t SEGMENT = 32768;       // positions parsed at once
+constexpr uint32_t RING_BITS = 15;        // chain links above the reach
+constexpr uint32_t NICE_LENGTH = 128;     // a match this long ends a search
+// Chain steps where no match goes on, and where one does (one for nearer,
+// none inside a match of 32 bytes or more, eight for longer matches); a
+// match of 48 bytes is taken as it is up to its last 8.
+constexpr SearchEffort EFFORT = {12, 1, 8, 32, 48, 8};
+constexpr int HALVINGS = 1;               // times a block is halved at most when that pays
+
+// 16 log2(x) for x >= 1, in integers, so that the costs and with them the
+// archive are the same on every machine and C library: the whole part from
+// the highest bit, the fraction from the next four.
+uint32_t log2_sixteenths(uint64_t x) {
+    static_assert(COST_SCALE == 16);
+    static const uint8_t FRACTION[16] = {0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 15};  // 16 log2(1 + i/16)
+    const uint32_t whole = 63u - uint32_t(__builtin_clzll(x));
+    const uint32_t next = whole >= 4 ? uint32_t(x >> (whole - 4)) & 15 : uint32_t(x << (4 - whole)) & 15;
+    return whole * 16 + FRACTION[next];
+}
 
 struct LzHuffmanCosts {
     uint32_t literal_cost[256];
@@ -42,66 +55,105 @@ struct LzHuffmanCosts {
         }
     }
 
-    // Before any block: literals by their frequency in the segment, matches
-    // by a rough guess.
+    // Before any block: literals by their frequency in the segment (-log2
+    // of (count + 1/2) / (n + 128), half a bit more), matches by a rough
+    // guess.
     void from_bytes(const uint8_t* bytes, uint32_t n) {
         uint32_t freq[256] = {};
         for (uint32_t i = 0; i < n; i++) freq[bytes[i]]++;
-        for (uint32_t s = 0; s < 256; s++) {
-            double p = (freq[s] + 0.5) / (n + 128.0);
-            literal_cost[s] = uint32_t(-std::log2(p) * COST_SCALE) + COST_SCALE / 2;
-        }
+        const uint32_t total = log2_sixteenths(2 * uint64_t(n) + 256);
+        for (uint32_t s = 0; s < 256; s++)
+            literal_cost[s] = total - log2_sixteenths(2 * uint64_t(freq[s]) + 1) + COST_SCALE / 2;
         for (uint32_t l = MIN_MATCH; l <= MAX_MATCH; l++)
             length_cost[l] = (l < 10 ? 5 + l / 2 : 10 + (l > 32 ? 2 : 0)) * COST_SCALE;
         for (uint32_t k = 0; k < POSITION_ALPHABET; k++) position_cost[k] = (4 + (k > 1 ? k - 1 : 0)) * COST_SCALE;
     }
 };
 
-// Writes the segment's items as blocks: a block is halved (`depth` times at
-// most) while the halves cost less than the whole.
-void write_blocks(BitOutput& out, const LzItem* items, size_t count, int depth, BlockCodes* codes) {
+// Writes the items as blocks: a block is halved (`depth` times at most)
+// while the halves cost less than the whole.
+void write_blocks(BitOutput& out, const LzItem* items, size_t count, int depth) {
     if (count > MAX_BLOCK_ITEMS || (depth > 0 && count >= 2048)) {
         size_t half = count / 2;
         if (count > MAX_BLOCK_ITEMS ||
             block_bits(items, half) + block_bits(items + half, count - half) < block_bits(items, count)) {
-            write_blocks(out, items, half, depth - 1, nullptr);
-            write_blocks(out, items + half, count - half, depth - 1, codes);
+            write_blocks(out, items, half, depth - 1);
+            write_blocks(out, items + half, count - half, depth - 1);
             return;
         }
     }
-    write_block(out, items, count, codes);
+    write_block(out, items, count);
 }
+
+// The coder's tables and buffers, kept from chunk to chunk.
+struct LzHuffmanState : CoderState {
+    ChainMatchFinder<RING_BITS> finder{WINDOW_REACH, NICE_LENGTH};
+    MatchCache cache;
+    ParseScratch scratch;
+    std::vector<LzItem> items, block;  // the segment's items; the open block's
+};
 
 }  // namespace
 
-void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out) {
-    MatchFinder<RING_BITS> finder(WINDOW_REACH, NICE_LENGTH);
+void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out,
+                             std::unique_ptr<CoderState>& state) {
+    if (!state) state = std::make_unique<LzHuffmanState>();
+    LzHuffmanState& s = static_cast<LzHuffmanState&>(*state);
+    ChainMatchFinder<RING_BITS>& finder = s.finder;
+    finder.reset();
     // The history before the chunk, as far as a match reaches.
     for (uint32_t p = start > WINDOW_REACH ? start - WINDOW_REACH : 0; p < start && p + MIN_MATCH <= window.end(); p++)
         finder.insert(window.at(p), p);
-    MatchCache cache;
-    ParseScratch scratch;
-    std::vector<LzItem> items;
+    MatchCache& cache = s.cache;
+    ParseScratch& scratch = s.scratch;
+    std::vector<LzItem>& items = s.items;
+    std::vector<LzItem>& block = s.block;
+    block.clear();
+    SymbolCounts segment_counts, block_counts, joined_counts;
+    uint64_t block_size = 0;            // bits of the open block
     LzHuffmanCosts costs;
-    BlockCodes codes;
-    bool have_codes = false;
+    BlockCodes codes, joined_codes;
     for (uint32_t position = start; position < stop;) {
         uint32_t segment_stop = stop - position > SEGMENT ? position + SEGMENT : stop;
         collect_matches(finder, EFFORT, window, position, segment_stop, cache);
-        if (have_codes)
-            costs.from_codes(codes);
-        else
+        const bool first_segment = position == start;
+        if (first_segment)
             costs.from_bytes(window.at(position), segment_stop - position);
+        else
+            costs.from_codes(codes);
         parse_segment(cache, window, costs, scratch, items);
-        if (!have_codes) {
-            block_codes(items.data(), items.size(), &codes);
+        count_symbols(items.data(), items.size(), segment_counts);
+        if (first_segment) {
+            block_bits(segment_counts, &codes);
             costs.from_codes(codes);
             parse_segment(cache, window, costs, scratch, items);
+            count_symbols(items.data(), items.size(), segment_counts);
         }
-        write_blocks(out, items.data(), items.size(), 1, &codes);
-        have_codes = true;
+        // The segment joins the open block while one block costs less than
+        // two; else the open block is written and the segment opens the
+        // next. The next segment is parsed under the open block's codes.
+        bool join = !block.empty() && block.size() + items.size() <= MAX_BLOCK_ITEMS;
+        uint64_t joined_size = 0;
+        if (join) {
+            joined_counts = block_counts;
+            add_counts(joined_counts, segment_counts);
+            joined_size = block_bits(joined_counts, &joined_codes);
+            join = joined_size < block_size + block_bits(segment_counts, nullptr);
+        }
+        if (join) {
+            block.insert(block.end(), items.begin(), items.end());
+            block_counts = joined_counts;
+            block_size = joined_size;
+            codes = joined_codes;
+        } else {
+            if (!block.empty()) write_blocks(out, block.data(), block.size(), HALVINGS);
+            block.swap(items);
+            block_counts = segment_counts;
+            block_size = block_bits(block_counts, &codes);
+        }
         position = segment_stop;
     }
+    if (!block.empty()) write_blocks(out, block.data(), block.size(), HALVINGS);
 }
 
 bool encode_lz_huffman(EntryStreams& io) { return encode_in_chunks(io, encode_lz_huffman_chunk, coding_threads()); }

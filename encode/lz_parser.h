@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "encode/chain_match_finder.h"
 #include "encode/input_window.h"
 #include "encode/lz_item.h"
 #include "encode/match_finder.h"
@@ -26,21 +27,27 @@ struct MatchCache {
 
 // How hard collect_matches searches.
 struct SearchEffort {
-    uint32_t max_chain;     // steps along a chain
-    uint32_t nice_length;   // a match this long is taken as it is
-    uint32_t inner_length;  // inside a match this long ...
-    uint32_t inner_chain;   // ... the chains are followed this far only
+    uint32_t full_steps;   // chain steps at a position that continues no match of 4 bytes or more
+    uint32_t near_steps;   // at one that does: steps for nearer matches (none where it continues near_below bytes or more) ...
+    uint32_t far_steps;    // ... and for longer ones
+    uint32_t near_below;
+    uint32_t skip_length;  // a match this long is taken as it is ...
+    uint32_t skip_tail;    // ... up to its last this many bytes (fewer than skip_length)
 };
 
-// Finds the matches of positions [start, stop). A match of nice length or
-// more is taken as it is: the positions it covers are entered into the
-// chains without a search and get no matches, so the parse may cut the
-// long match short but starts nothing inside it. Inside a match of inner
-// length the search is shorter: what starts there mostly continues it.
+// Finds the matches of positions [start, stop). A match found at p goes
+// on at p + 1, one byte shorter (its continuation), so a search there
+// looks mostly for longer matches. The cache keeps what the searches
+// found; the continuations are left out, as the parse already took them
+// one position earlier, at its cost, with the length one longer. A match
+// of skip_length or more is taken as it is: the positions it covers, but
+// for its last skip_tail bytes, are entered into the chains without a
+// search and get no matches, so the parse may cut the long match short
+// but starts nothing inside it.
 // Contract: stop <= window.end(), window holds the history behind start.
-template <uint32_t RING_BITS>
-void collect_matches(MatchFinder<RING_BITS>& finder, const SearchEffort& effort, const InputWindow& window,
-                     uint32_t start, uint32_t stop, MatchCache& cache) {
+template <class Finder>
+void collect_matches(Finder& finder, const SearchEffort& effort, const InputWindow& window, uint32_t start,
+                     uint32_t stop, MatchCache& cache) {
     cache.start = start;
     cache.stop = stop;
     cache.first.resize(stop - start + 1);
@@ -56,10 +63,12 @@ void collect_matches(MatchFinder<RING_BITS>& finder, const SearchEffort& effort,
     const uint8_t* const bytes = window.at(start);
     const uint32_t window_start = window.start(), window_end = window.end();
     const uint32_t searchable = window_end >= MIN_MATCH ? window_end - (MIN_MATCH - 1) : 0;
+    // The longest match known at p: the previous position's, one byte on.
+    uint32_t known = 0;
     uint32_t p = start;
-    uint32_t inside_until = 0;
     // Entry contract: positions before p are in the finder; `used` matches
-    // are stored and `capacity` hold.
+    // are stored and `capacity` hold; p has a match of `known` bytes (if
+    // 4 or more).
     while (p < stop) {
         first[p - start] = uint32_t(used);
         if (used + MatchCache::PER_POSITION > capacity) {
@@ -72,23 +81,31 @@ void collect_matches(MatchFinder<RING_BITS>& finder, const SearchEffort& effort,
             continue;
         }
         const uint8_t* here = bytes + (p - start);
-        finder.prefetch(here + 4);
+        finder.prefetch(here + 1, p + 1);
+        const uint32_t limit = window_end - p < MAX_MATCH ? window_end - p : MAX_MATCH;
         Match* found = matches + used;
-        uint32_t limit = window_end - p < MAX_MATCH ? window_end - p : MAX_MATCH;
-        uint32_t count = finder.find(here, p, p - window_start, limit, found, MatchCache::PER_POSITION,
-                                     p < inside_until ? effort.inner_chain : effort.max_chain);
-        if (count && found[count - 1].length >= effort.inner_length && p + found[count - 1].length > inside_until)
-            inside_until = p + found[count - 1].length;
+        // A position that continues a match of 4 bytes or more mostly
+        // looks for longer ones; inside a long one only for those.
+        const bool goes_on = known >= 4;
+        const uint32_t near_steps = !goes_on ? effort.full_steps : known < effort.near_below ? effort.near_steps : 0;
+        const uint32_t count = finder.find(here, p, p - window_start, limit, goes_on ? known : 0, found,
+                                           MatchCache::PER_POSITION, near_steps,
+                                           goes_on ? effort.far_steps : effort.full_steps);
         used += count;
         p++;
-        if (count == 0 || found[count - 1].length < effort.nice_length) continue;
-        // A long match: the positions it covers follow it without a search.
-        uint32_t covered_end = p - 1 + found[count - 1].length;
+        const uint32_t longest = count && found[count - 1].length > known ? found[count - 1].length : known;
+        known = longest > 0 ? longest - 1 : 0;
+        if (longest < effort.skip_length) continue;
+        // A long match: the positions it covers follow it without a search
+        // up to its tail, where its continuation is known.
+        const uint32_t from = p - 1;
+        uint32_t covered_end = from + longest > effort.skip_tail ? from + longest - effort.skip_tail : from;
         if (covered_end > stop) covered_end = stop;
         for (; p < covered_end; p++) {
             first[p - start] = uint32_t(used);
             if (p < searchable) finder.insert(bytes + (p - start), p);
         }
+        known = from + longest - p;
     }
     first[stop - start] = uint32_t(used);
 }

@@ -39,6 +39,13 @@ public:
           head_(1u << HASH_BITS, 0), head3_(1u << HASH3_BITS, 0),
           link_(RING, 0) {}
 
+    // Empty, as made.
+    void reset() {
+        head_.assign(head_.size(), 0);
+        head3_.assign(head3_.size(), 0);
+        link_.assign(link_.size(), 0);
+    }
+
     // Positions are given with `here`, the address of their first byte in
     // an InputWindow: at least 8 bytes can be read there.
 

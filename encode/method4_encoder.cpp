@@ -80,10 +80,18 @@ struct Method4Codes {
 
 const Method4Codes codes;
 
+// The coder's tables, kept from chunk to chunk.
+struct Method4State : CoderState {
+    MatchFinder<RING_BITS> finder{REACH, NICE_LENGTH};
+};
+
 }  // namespace
 
-void encode_method4_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out) {
-    MatchFinder<RING_BITS> finder(REACH, NICE_LENGTH);
+void encode_method4_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out,
+                          std::unique_ptr<CoderState>& state) {
+    if (!state) state = std::make_unique<Method4State>();
+    MatchFinder<RING_BITS>& finder = static_cast<Method4State&>(*state).finder;
+    finder.reset();
     // The history before the chunk, as far as a match reaches.
     for (uint32_t p = start > REACH ? start - REACH : 0; p < start && p + MIN_MATCH <= window.end(); p++)
         finder.insert(window.at(p), p);
