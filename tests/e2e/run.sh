@@ -118,6 +118,29 @@ pack() {
   shift 2
   "$TOOL" pack --stub "$STUB" "$@" "$archive" -o "$installer" >/dev/null
 }
+# make_payload README_NAME: a folder CASE/payload with the probe as
+# setup.exe and a few files of different kinds.
+make_payload() {
+  mkdir -p "$CASE/payload"
+  cp "$PROBE" "$CASE/payload/setup.exe"
+  printf 'read me\n' >"$CASE/payload/$1"
+  seq 1 30000 >"$CASE/payload/numbers.txt"
+  head -c 100000 /dev/urandom >"$CASE/payload/data.bin"
+  : >"$CASE/payload/empty.txt"
+}
+# expect_payload_installed: CASE/installer.exe, made from CASE/payload,
+# installs cleanly and setup sees every file of the folder with its size.
+expect_payload_installed() {
+  local expected files
+  expected=$(cd "$CASE/payload" && for f in *; do echo "$f $(stat -c %s "$f")"; done | sort)
+  run_installer "$CASE" installer.exe
+  check "exit code $RC" test "$RC" = 0
+  check "message boxes shown" boxes_are ""
+  check "setup did not run" setup_ran
+  files=$(sed -n 's/^file=//p' "$LOG" | sort)
+  [[ $files == "$expected" ]] || fail "files beside setup: $(echo $files)"
+  check "working directory left" no_work_dir
+}
 # assemble ARCHIVE INSTALLER: the layout without pack's checks, for archives
 # pack refuses because the launcher would.
 assemble() {
@@ -170,26 +193,14 @@ finish
 
 # --- a folder packed by the installed iunpack with the stub it carries ----
 begin folder
-mkdir -p "$CASE/payload"
-cp "$PROBE" "$CASE/payload/setup.exe"
-printf 'read me\n' >"$CASE/payload/readme.txt"
-seq 1 30000 >"$CASE/payload/numbers.txt"
-head -c 100000 /dev/urandom >"$CASE/payload/data.bin"
-: >"$CASE/payload/empty.txt"
-expected=$(cd "$CASE/payload" && for f in *; do echo "$f $(stat -c %s "$f")"; done | sort)
+make_payload readme.txt
 # Method 1 under the i686 stub, method 4 under the x86_64 one.
 method=$([[ $ARCH == win32 ]] && echo 1 || echo 4)
 "$INSTALLED" pack --stub "$ARCH" --method "$method" "$CASE/payload" -o "$CASE/installer.exe" >"$CASE/pack.out"
 check "the carried stub differs from the $ARCH preset's" "$INSTALLED" verify "$CASE/installer.exe" --stub "$STUB" >/dev/null
 check "numbers.txt not compressed with method $method" \
   bash -c "'$INSTALLED' list '$CASE/installer.exe' | grep -qE '^ +[0-9]+ +[0-9]+ +$method [0-9a-f]{8}  numbers.txt$'"
-run_installer "$CASE" installer.exe
-check "exit code $RC" test "$RC" = 0
-check "message boxes shown" boxes_are ""
-check "setup did not run" setup_ran
-files=$(sed -n 's/^file=//p' "$LOG" | sort)
-[[ $files == "$expected" ]] || fail "files beside setup: $(echo $files)"
-check "working directory left" no_work_dir
+expect_payload_installed
 finish
 
 # --- a folder packed by iunpack.exe under Wine ---------------------------
@@ -197,15 +208,9 @@ finish
 # bytes as the native pack of the folder. iunpack.exe unpacks it again, and
 # the installer runs.
 begin iunpack_exe
-mkdir -p "$CASE/payload"
-cp "$PROBE" "$CASE/payload/setup.exe"
-printf 'read me\n' >"$CASE/payload/Readme.txt"
-seq 1 30000 >"$CASE/payload/numbers.txt"
-head -c 100000 /dev/urandom >"$CASE/payload/data.bin"
-: >"$CASE/payload/empty.txt"
+make_payload Readme.txt
 # An odd second (DOS times have two-second steps) in another year.
 touch -d @1000000001 "$CASE/payload/numbers.txt"
-expected=$(cd "$CASE/payload" && for f in *; do echo "$f $(stat -c %s "$f")"; done | sort)
 method=$([[ $ARCH == win32 ]] && echo 1 || echo 4)
 "$TOOL" pack --stub "$ARCH" --method "$method" "$CASE/payload" -o "$CASE/native.exe" >/dev/null
 echo 'an older installer' >"$CASE/installer.exe"
@@ -217,13 +222,7 @@ check "a temporary file left" test -z "$(compgen -G "$CASE/installer.exe.*")"
 (cd "$CASE" && timeout "$RUN_TIMEOUT" "$WINE" "$TOOL_EXE" extract installer.exe 'unpacked\' >/dev/null 2>"$CASE/extract.err") ||
   fail "iunpack.exe extract failed: $(grep -v '^[0-9a-f]*:' "$CASE/extract.err")"
 check "extracted files differ from the folder" diff -r "$CASE/payload" "$CASE/unpacked"
-run_installer "$CASE" installer.exe
-check "exit code $RC" test "$RC" = 0
-check "message boxes shown" boxes_are ""
-check "setup did not run" setup_ran
-files=$(sed -n 's/^file=//p' "$LOG" | sort)
-[[ $files == "$expected" ]] || fail "files beside setup: $(echo $files)"
-check "working directory left" no_work_dir
+expect_payload_installed
 finish
 
 # --- iunpack.exe interrupted while it packs -------------------------------
