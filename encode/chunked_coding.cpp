@@ -29,10 +29,10 @@ struct alignas(CACHE_LINE) ChunkJob {
     uint32_t to = 0;
     std::unique_ptr<uint8_t[]> bytes;   // CAPACITY bytes, made on first use
     BitOutput out;
-    std::unique_ptr<CoderState> state;  // the coder's tables, kept from chunk to chunk
     bool coded = false;                 // out holds the chunk (guarded by the coders' mutex)
 
-    void code(ChunkCoder coder) {
+    // With the coder's tables as the thread that codes it left them.
+    void code(ChunkCoder coder, std::unique_ptr<CoderState>& state) {
         InputWindow window(bytes.get(), to - from, from);
         coder(window, start, stop, out, state);
     }
@@ -107,8 +107,9 @@ bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads) {
 #endif
     if (threads <= 1) {
         ChunkJob job;
+        std::unique_ptr<CoderState> state;
         while (reader.next(job)) {
-            job.code(coder);
+            job.code(coder, state);
             out.append(job.out);
             if (!io.write(out.data(), out.size())) return false;
             out.drop_bytes();
@@ -125,7 +126,9 @@ bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads) {
         std::condition_variable readable, coded;
         std::deque<ChunkJob*> queue;  // read, not yet taken (guarded by mutex)
         bool closing = false;         // no more chunks come (guarded by mutex)
+        // Each thread keeps its coder's tables: they stay in its caches.
         auto work = [&] {
+            std::unique_ptr<CoderState> state;
             for (;;) {
                 ChunkJob* job;
                 {
@@ -135,7 +138,7 @@ bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads) {
                     job = queue.front();
                     queue.pop_front();
                 }
-                job->code(coder);
+                job->code(coder, state);
                 {
                     std::lock_guard<std::mutex> lock(mutex);
                     job->coded = true;
