@@ -19,8 +19,8 @@ constexpr size_t CACHE_LINE = 64;
 
 // A chunk with its own copy of the bytes its coder sees: the history
 // before it and MAX_MATCH bytes after it (as far as the entry goes), so
-// that chunks are read while others are coded and no thread waits for a
-// whole round of them to end.
+// that chunks are read while others are coded and a thread that is done
+// with one takes the next at once.
 struct alignas(CACHE_LINE) ChunkJob {
     static constexpr size_t CAPACITY = InputWindow::HISTORY + CHUNK_SIZE + MAX_MATCH + InputWindow::PADDING;
     uint32_t start = 0;  // stream positions coded
