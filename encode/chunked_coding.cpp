@@ -1,8 +1,10 @@
 #include "encode/chunked_coding.h"
 
-#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -10,22 +12,77 @@
 
 namespace {
 
-// Chunks read and coded per round: several per thread, taken in turn, so
-// that a slow chunk (noise, say) holds up no thread for long.
-constexpr unsigned CHUNKS_PER_THREAD = 4;
-
 // Threads code neighbouring jobs at once and write their bit
 // outputs' counters on every code: each job has cache lines of its own,
 // or the lines bounce between processors (it doubled method 4's time).
 constexpr size_t CACHE_LINE = 64;
 
+// A chunk with its own copy of the bytes its coder sees: the history
+// before it and MAX_MATCH bytes after it (as far as the entry goes), so
+// that chunks are read while others are coded and a thread that is done
+// with one takes the next at once.
 struct alignas(CACHE_LINE) ChunkJob {
+    static constexpr size_t CAPACITY = InputWindow::HISTORY + CHUNK_SIZE + MAX_MATCH + InputWindow::PADDING;
     uint32_t start = 0;  // stream positions coded
     uint32_t stop = 0;
-    uint32_t from = 0;   // stream positions the coder sees: history before, lookahead after
+    uint32_t from = 0;   // stream positions held in `bytes`: history before, lookahead after
     uint32_t to = 0;
+    std::unique_ptr<uint8_t[]> bytes;   // CAPACITY bytes, made on first use
     BitOutput out;
-    std::unique_ptr<CoderState> state;  // the coder's tables, kept from round to round
+    bool coded = false;                 // out holds the chunk (guarded by the coders' mutex)
+
+    // With the coder's tables as the thread that codes it left them.
+    void code(ChunkCoder coder, std::unique_ptr<CoderState>& state) {
+        InputWindow window(bytes.get(), to - from, from);
+        coder(window, start, stop, out, state);
+    }
+};
+
+// Cuts the entry into chunks as it is read.
+class ChunkReader {
+public:
+    explicit ChunkReader(EntryStreams& io)
+        : io_(io), carry_(new uint8_t[InputWindow::HISTORY + MAX_MATCH]) {}
+
+    // Fills `job` with the next chunk and clears its output; false when
+    // the entry has no more bytes.
+    bool next(ChunkJob& job) {
+        if (ended_ && position_ >= carry_end_) return false;
+        if (!job.bytes) job.bytes.reset(new uint8_t[ChunkJob::CAPACITY]);
+        uint8_t* const data = job.bytes.get();
+        const size_t kept = carry_end_ - carry_base_;
+        memcpy(data, carry_.get(), kept);
+        uint32_t data_end = carry_end_;
+        // Before the end a chunk has MAX_MATCH bytes after it.
+        if (!ended_) {
+            const size_t need = size_t(position_) + CHUNK_SIZE + MAX_MATCH - carry_end_;
+            const size_t got = io_.read(data + kept, need);
+            if (got < need) ended_ = true;
+            data_end += uint32_t(got);
+        }
+        if (position_ >= data_end) return false;
+        job.from = carry_base_;
+        job.start = position_;
+        job.stop = data_end - position_ > CHUNK_SIZE ? position_ + CHUNK_SIZE : data_end;
+        job.to = data_end;
+        memset(data + (data_end - job.from), 0, InputWindow::PADDING);
+        job.out.clear();
+        // The next chunk's history and the lookahead read already.
+        const uint32_t keep = job.stop - job.from > InputWindow::HISTORY ? job.stop - InputWindow::HISTORY : job.from;
+        memcpy(carry_.get(), data + (keep - job.from), data_end - keep);
+        carry_base_ = keep;
+        carry_end_ = data_end;
+        position_ = job.stop;
+        return true;
+    }
+
+private:
+    EntryStreams& io_;
+    std::unique_ptr<uint8_t[]> carry_;  // stream bytes [carry_base_, carry_end_): at most HISTORY before position_, the rest after
+    uint32_t carry_base_ = 0;
+    uint32_t carry_end_ = 0;
+    uint32_t position_ = 0;             // the next chunk's start
+    bool ended_ = false;                // the entry's last byte was read
 };
 
 }  // namespace
@@ -43,67 +100,93 @@ unsigned coding_threads() {
 }
 
 bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads) {
-    if (threads == 0) threads = 1;
-    const unsigned per_round = threads * CHUNKS_PER_THREAD;
-    // data holds stream bytes [data_base, data_end): the history before
-    // `position` and the chunks read ahead, then PADDING zero bytes. It is
-    // not cleared: a small entry touches only the pages it fills.
-    const size_t capacity = InputWindow::HISTORY + size_t(per_round) * CHUNK_SIZE + MAX_MATCH;
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[capacity + InputWindow::PADDING]);
-    uint8_t* const data = buffer.get();
-    uint32_t data_base = 0, data_end = 0, position = 0;
-    bool ended = false;
-    std::vector<ChunkJob> jobs(per_round);
+    ChunkReader reader(io);
     BitOutput out;
-    for (;;) {
-        // Slide: keep HISTORY bytes before position, then read ahead.
-        uint32_t keep = position - data_base > InputWindow::HISTORY ? position - InputWindow::HISTORY : data_base;
-        memmove(data, data + (keep - data_base), data_end - keep);
-        data_base = keep;
-        size_t have = data_end - data_base;
-        if (!ended) {
-            size_t got = io.read(data + have, capacity - have);
-            if (got < capacity - have) ended = true;
-            data_end += uint32_t(got);
-            memset(data + (data_end - data_base), 0, InputWindow::PADDING);
+#if defined(__GLIBCXX__) && !defined(_GLIBCXX_HAS_GTHREADS)
+    threads = 1;
+#endif
+    if (threads <= 1) {
+        ChunkJob job;
+        std::unique_ptr<CoderState> state;
+        while (reader.next(job)) {
+            job.code(coder, state);
+            out.append(job.out);
+            if (!io.write(out.data(), out.size())) return false;
+            out.drop_bytes();
         }
-        if (position >= data_end) break;
-
-        // The round's chunks. Before the end a chunk needs MAX_MATCH bytes
-        // after it; the first always has them, as the buffer was filled.
-        unsigned count = 0;
-        for (; count < per_round; count++) {
-            uint32_t start = position + uint32_t(count) * CHUNK_SIZE;
-            if (start >= data_end) break;
-            uint32_t room = data_end - start;
-            if (!ended && room < CHUNK_SIZE + MAX_MATCH) break;
-            ChunkJob& job = jobs[count];
-            job.start = start;
-            job.stop = room > CHUNK_SIZE ? start + CHUNK_SIZE : data_end;
-            job.from = start - data_base > InputWindow::HISTORY ? start - InputWindow::HISTORY : data_base;
-            job.to = data_end - job.stop > MAX_MATCH ? job.stop + MAX_MATCH : data_end;
-            job.out.clear();
-        }
-        std::atomic<unsigned> next{0};
+    } else {
+#if !(defined(__GLIBCXX__) && !defined(_GLIBCXX_HAS_GTHREADS))
+        // The coding threads take the chunks in order as they are read;
+        // this one reads them and writes the coded ones in order. Two
+        // chunks per thread and two more are read ahead, so that none
+        // waits for input.
+        const unsigned slots = 2 * threads + 2;
+        std::vector<ChunkJob> jobs(slots);
+        std::mutex mutex;
+        std::condition_variable readable, coded;
+        std::deque<ChunkJob*> queue;  // read, not yet taken (guarded by mutex)
+        bool closing = false;         // no more chunks come (guarded by mutex)
+        // Each thread keeps its coder's tables: they stay in its caches.
         auto work = [&] {
-            for (unsigned j; (j = next.fetch_add(1)) < count;) {
-                ChunkJob& job = jobs[j];
-                InputWindow window(data + (job.from - data_base), job.to - job.from, job.from);
-                coder(window, job.start, job.stop, job.out, job.state);
+            std::unique_ptr<CoderState> state;
+            for (;;) {
+                ChunkJob* job;
+                {
+                    std::unique_lock<std::mutex> lock(mutex);
+                    readable.wait(lock, [&] { return closing || !queue.empty(); });
+                    if (queue.empty()) return;
+                    job = queue.front();
+                    queue.pop_front();
+                }
+                job->code(coder, state);
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    job->coded = true;
+                }
+                coded.notify_one();
             }
         };
-#if defined(__GLIBCXX__) && !defined(_GLIBCXX_HAS_GTHREADS)
-        work();
-#else
         std::vector<std::thread> workers;
-        for (unsigned t = 1; t < threads && t < count; t++) workers.emplace_back(work);
-        work();
+        for (unsigned t = 0; t < threads; t++) workers.emplace_back(work);
+        // Entry contract: chunks [written, read) are queued or coded, in
+        // slots (sequence mod slots).
+        uint64_t read = 0, written = 0;
+        bool more = true, wrote = true;
+        for (;;) {
+            while (more && read - written < slots) {
+                ChunkJob& job = jobs[read % slots];
+                if (!reader.next(job)) {
+                    more = false;
+                    break;
+                }
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    job.coded = false;
+                    queue.push_back(&job);
+                }
+                readable.notify_one();
+                read++;
+            }
+            if (written == read) break;
+            ChunkJob& job = jobs[written % slots];
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                coded.wait(lock, [&] { return job.coded; });
+            }
+            written++;
+            out.append(job.out);
+            // After a failed write the chunks on their way are coded and dropped.
+            if (!io.write(out.data(), out.size())) wrote = more = false;
+            out.drop_bytes();
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            closing = true;
+        }
+        readable.notify_all();
         for (std::thread& w : workers) w.join();
+        if (!wrote) return false;
 #endif
-        for (unsigned j = 0; j < count; j++) out.append(jobs[j].out);
-        position = jobs[count - 1].stop;
-        if (!io.write(out.data(), out.size())) return false;
-        out.drop_bytes();
     }
     out.align();
     return io.write(out.data(), out.size()) && !io.source.failed() && !io.too_large;

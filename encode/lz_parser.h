@@ -147,10 +147,15 @@ void parse_segment(const MatchCache& cache, const InputWindow& window, const Cos
     // Entry contract: node[i] is final when position i is reached, as every
     // step goes forward; nodes up to i + MAX_MATCH are cleared or reached,
     // and lengths written are at most n - i (costs stay far below 2^32).
+    // `reached` is node[i], kept in a register: matches reach 3 bytes on
+    // and more, so only the literal step changes the next node after its
+    // steps from before are in.
+    ParseNode reached = node[0];
     for (uint32_t i = 0; i < n; i++) {
         if (i + MAX_MATCH + 1 <= n) node[i + MAX_MATCH + 1] = ~uint64_t(0);
-        const uint32_t here = uint32_t(node[i] >> 32);
-        node[i + 1] = std::min(node[i + 1], parse_node(here + costs.literal(bytes[i]), 1, 0));
+        const uint32_t here = uint32_t(reached >> 32);
+        reached = std::min(node[i + 1], parse_node(here + costs.literal(bytes[i]), 1, 0));
+        node[i + 1] = reached;
         uint32_t covered = MIN_MATCH - 1;
         const uint32_t room = n - i;
         for (const Match *m = matches + first[i], *end = matches + first[i + 1]; m < end; m++) {
