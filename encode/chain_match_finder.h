@@ -222,22 +222,6 @@ private:
         return level == 0 ? hash4(a) : hash16(a, load64(here + 8));
     }
     static uint32_t hash3(uint32_t v) { return ((v << 8) * 2654435761u) >> (32 - HASH3_BITS); }
-    // Bytes equal at the two places, up to limit (at most MAX_MATCH). The
-    // window's padding lets the 8-byte loads run up to 8 bytes past the data.
-    static uint32_t common_length(const uint8_t* a, const uint8_t* b, uint32_t limit) {
-        uint32_t n = 0;
-        while (n < limit) {
-            uint64_t x, y;
-            memcpy(&x, a + n, 8);
-            memcpy(&y, b + n, 8);
-            if (uint64_t d = x ^ y) {
-                n += uint32_t(__builtin_ctzll(d)) >> 3;
-                return n < limit ? n : limit;
-            }
-            n += 8;
-        }
-        return limit;
-    }
 
     uint32_t max_distance_;  // the farthest match
     uint32_t nice_length_;   // a match this long ends the search

@@ -17,6 +17,23 @@
 // Prefixes are compared as 32-bit loads, first byte lowest.
 static_assert(std::endian::native == std::endian::little);
 
+// Bytes equal at the two places, up to limit (at most MAX_MATCH). The
+// window's padding lets the 8-byte loads run up to 8 bytes past the data.
+inline uint32_t common_length(const uint8_t* a, const uint8_t* b, uint32_t limit) {
+    uint32_t n = 0;
+    while (n < limit) {
+        uint64_t x, y;
+        memcpy(&x, a + n, 8);
+        memcpy(&y, b + n, 8);
+        if (uint64_t d = x ^ y) {
+            n += uint32_t(__builtin_ctzll(d)) >> 3;
+            return n < limit ? n : limit;
+        }
+        n += 8;
+    }
+    return limit;
+}
+
 struct Match {
     uint16_t length;
     uint16_t distance;  // 1 to max_distance
@@ -118,22 +135,6 @@ private:
         uint64_t v;
         memcpy(&v, p, 8);
         return uint32_t(((v << (64 - 8 * CHAIN_BYTES)) * 0x9E3779B97F4A7C15ull) >> (64 - HASH_BITS));
-    }
-    // Bytes equal at the two places, up to limit (at most MAX_MATCH). The
-    // window's padding lets the 8-byte loads run up to 8 bytes past the data.
-    static uint32_t common_length(const uint8_t* a, const uint8_t* b, uint32_t limit) {
-        uint32_t n = 0;
-        while (n < limit) {
-            uint64_t x, y;
-            memcpy(&x, a + n, 8);
-            memcpy(&y, b + n, 8);
-            if (uint64_t d = x ^ y) {
-                n += uint32_t(__builtin_ctzll(d)) >> 3;
-                return n < limit ? n : limit;
-            }
-            n += 8;
-        }
-        return limit;
     }
 
     uint32_t max_distance_;  // the farthest match
