@@ -2,25 +2,8 @@
 # Windows, importing only DLLs that every Windows system has (the C++
 # runtime and libgcc are linked in). A tool that fails is deleted, so the
 # next build fails again.
-execute_process(COMMAND "${OBJDUMP}" -p "${TOOL}" OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
-set(problem "")
-set(dlls "")
-if(failed)
-  set(problem "cannot be read by ${OBJDUMP}")
-else()
-  string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${dump}")
-  foreach(entry IN LISTS imports)
-    string(REPLACE "DLL Name: " "" dll "${entry}")
-    string(TOUPPER "${dll}" dll)
-    list(APPEND dlls ${dll})
-    if(NOT dll MATCHES "^(KERNEL32|USER32|GDI32|ADVAPI32|MSVCRT)\\.DLL$")
-      set(problem "imports ${dll}, which is not a system DLL")
-    endif()
-  endforeach()
-  if(NOT dump MATCHES "Subsystem[\t ]+0+3[\t ]")
-    set(problem "is not a console program")
-  endif()
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/PeImports.cmake)
+check_pe_imports("${TOOL}" 3 "console program" problem dlls)
 
 if(problem)
   file(REMOVE "${TOOL}")

@@ -8,6 +8,7 @@
 #include "tools/archive_walk.h"
 #include "tools/pack.h"
 #include "tools/run_command.h"
+#include "tools/usage_error.h"
 #include "tools/verify.h"
 
 namespace {
@@ -54,12 +55,12 @@ const char COMMANDS_USAGE[] =
     "Exit status (other than run): 0 on success, 1 on any failure, 2 on bad\n"
     "arguments.\n";
 
+}  // namespace
+
 int usage_error(const char* what) {
     fprintf(stderr, "iunpack: %s\nTry 'iunpack --help'.\n", what);
     return 2;
 }
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) return usage_error("missing COMMAND");

@@ -11,6 +11,7 @@
 #include "tools/run_command.h"
 #include "tools/run_lock.h"
 #include "tools/trace_platform.h"
+#include "tools/usage_error.h"
 
 const char RUN_USAGE[] =
     "  run FILE [--answer yes|no] [--setup COMMAND]\n"
@@ -29,11 +30,6 @@ namespace {
 
 // The launcher's exit code as a POSIX exit status keeps its low 8 bits.
 int exit_status(uint32_t code) { return int(code & 0xFF); }
-
-int usage_error(const char* what) {
-    fprintf(stderr, "iunpack: %s\nTry 'iunpack --help'.\n", what);
-    return 2;
-}
 
 }  // namespace
 
