@@ -4,3 +4,7 @@
 #pragma once
 
 bool error_output_is_terminal();
+
+// Writes `text`, which may hold that sequence, to standard error and
+// flushes it. Contract: error_output_is_terminal() said true.
+void write_terminal_text(const char* text);

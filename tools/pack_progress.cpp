@@ -36,15 +36,14 @@ void PackProgress::draw() {
     last_draw_ = std::chrono::steady_clock::now();
     uint64_t read = done_ + current_;
     unsigned percent = total_ ? unsigned(read * 100 / total_) : 100;
-    fprintf(stderr, "\r\033[Kpacking %zu/%zu %3u%% %s%s", index_, entries_, percent > 100 ? 100 : percent, name_.c_str(),
-            storing_ ? " (storing)" : "");
-    fflush(stderr);
+    char counts[64];
+    snprintf(counts, sizeof counts, "\r\033[Kpacking %zu/%zu %3u%% ", index_, entries_, percent > 100 ? 100 : percent);
+    write_terminal_text((counts + name_ + (storing_ ? " (storing)" : "")).c_str());
     drawn_ = true;
 }
 
 void PackProgress::clear() {
     if (!drawn_) return;
-    fputs("\r\033[K", stderr);
-    fflush(stderr);
+    write_terminal_text("\r\033[K");
     drawn_ = false;
 }
