@@ -170,6 +170,22 @@ TEST(HostileArchive, EachCaseEndsAsItMustThroughIunpackRun) {
     }
 }
 
+// `test` writes nowhere, yet fails the second of two names that differ
+// only in letter case, as the launcher on Windows cannot create it.
+TEST(HostileArchive, TestFailsANameThatDiffersOnlyInCase) {
+    ScratchDir scratch;
+    std::string archive = scratch / "clash.arj";
+    ArchiveWriter w = with_setup();
+    w.stored("Readme.txt", to_bytes("one"));
+    w.stored("README.TXT", to_bytes("two"));
+    write_file(archive, w.finish());
+    std::string out, err;
+    EXPECT_EQ(run_iunpack("test " + archive, &out, &err), 1);
+    EXPECT_EQ(lines_of(out), (std::vector<std::string>{"ok     setup.exe", "ok     Readme.txt", "FAILED README.TXT",
+                                                       "3 entries, 1 failed"}));
+    EXPECT_EQ(lines_of(err), std::vector<std::string>{"error: Create file error !"});
+}
+
 // Every reader sees the entries the headers make: list, test, extract and
 // pack agree with the launcher on the smuggling archive, and so does the
 // Debian archiver where present.

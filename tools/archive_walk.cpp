@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <string>
 
 #include "archive/entry_extraction.h"
 #include "archive/header_reader.h"
@@ -20,15 +22,26 @@ namespace {
 Platform table;              // the system's platform table, messages printed as errors
 bool discard_output;         // `test`: output files go nowhere
 int sink_object;             // the handle of a discarded output file
+std::set<std::string> discarded_names;  // `test`: the names created so far, letters folded to lower case
 
 int MessageBoxA(WindowHandle, const char* text, const char*, uint32_t) {
     fprintf(stderr, "error: %s\n", text);
     return 1;
 }
 
+// `test` creates no file, yet reports what the launcher would meet on
+// Windows, where names differ only in letter case name one file: the
+// second of them cannot be created, as it exists already.
 FileHandle fopen_(const char* path, const char* mode) {
-    if (discard_output && mode[0] == 'w') return &sink_object;
-    return system_platform().fopen(path, mode);
+    if (!discard_output || mode[0] != 'w') return system_platform().fopen(path, mode);
+    std::string folded = path;
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    if (!discarded_names.insert(folded).second) {
+        errno = EEXIST;
+        return nullptr;
+    }
+    return &sink_object;
 }
 size_t fwrite_(const void* buffer, size_t size, size_t count, FileHandle file) {
     if (file == &sink_object) return count;
