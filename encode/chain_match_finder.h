@@ -24,7 +24,6 @@ class ChainMatchFinder {
 public:
     static constexpr uint32_t RING = 1u << RING_BITS;
     static constexpr uint32_t HASH_BITS = 15;
-    static constexpr uint32_t HASH3_BITS = 12;
     static constexpr uint32_t LEVELS = 2;
     static constexpr uint32_t PREFIX[LEVELS] = {4, 16};  // bytes hashed by each chain
 
@@ -198,16 +197,6 @@ private:
         while (level + 1 < LEVELS && length >= PREFIX[level + 1]) level++;
         return level;
     }
-    static uint32_t load32(const uint8_t* p) {
-        uint32_t v;
-        memcpy(&v, p, 4);
-        return v;
-    }
-    static uint64_t load64(const uint8_t* p) {
-        uint64_t v;
-        memcpy(&v, p, 8);
-        return v;
-    }
     static uint32_t hash4(uint64_t a) { return (uint32_t(a) * 2654435761u) >> (32 - HASH_BITS); }
     static uint32_t hash16(uint64_t a, uint64_t b) {
         return uint32_t(((a ^ (b * 0xC2B2AE3D27D4EB4Full)) * 0x9E3779B97F4A7C15ull) >> (64 - HASH_BITS));
@@ -221,7 +210,6 @@ private:
         const uint64_t a = load64(here);
         return level == 0 ? hash4(a) : hash16(a, load64(here + 8));
     }
-    static uint32_t hash3(uint32_t v) { return ((v << 8) * 2654435761u) >> (32 - HASH3_BITS); }
 
     uint32_t max_distance_;  // the farthest match
     uint32_t nice_length_;   // a match this long ends the search

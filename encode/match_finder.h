@@ -34,6 +34,23 @@ inline uint32_t common_length(const uint8_t* a, const uint8_t* b, uint32_t limit
     return limit;
 }
 
+// Unaligned loads of the window's bytes.
+inline uint32_t load32(const uint8_t* p) {
+    uint32_t v;
+    memcpy(&v, p, 4);
+    return v;
+}
+inline uint64_t load64(const uint8_t* p) {
+    uint64_t v;
+    memcpy(&v, p, 8);
+    return v;
+}
+
+// Both finders keep the latest position of each three-byte prefix, in a
+// table of 2^HASH3_BITS entries indexed by hash3 of the prefix's load32.
+inline constexpr uint32_t HASH3_BITS = 12;
+inline uint32_t hash3(uint32_t v) { return ((v << 8) * 2654435761u) >> (32 - HASH3_BITS); }
+
 struct Match {
     uint16_t length;
     uint16_t distance;  // 1 to max_distance
@@ -47,7 +64,6 @@ class MatchFinder {
 public:
     static constexpr uint32_t RING = 1u << RING_BITS;
     static constexpr uint32_t HASH_BITS = RING_BITS;  // the chains over CHAIN_BYTES-byte prefixes
-    static constexpr uint32_t HASH3_BITS = 12;
     static constexpr uint32_t CHAIN_BYTES = 6;
 
     // Contract: max_distance < RING.
@@ -125,16 +141,8 @@ public:
     }
 
 private:
-    static uint32_t load32(const uint8_t* p) {
-        uint32_t v;
-        memcpy(&v, p, 4);
-        return v;
-    }
-    static uint32_t hash3(uint32_t v) { return ((v << 8) * 2654435761u) >> (32 - HASH3_BITS); }
     static uint32_t hash_long(const uint8_t* p) {
-        uint64_t v;
-        memcpy(&v, p, 8);
-        return uint32_t(((v << (64 - 8 * CHAIN_BYTES)) * 0x9E3779B97F4A7C15ull) >> (64 - HASH_BITS));
+        return uint32_t(((load64(p) << (64 - 8 * CHAIN_BYTES)) * 0x9E3779B97F4A7C15ull) >> (64 - HASH_BITS));
     }
 
     uint32_t max_distance_;  // the farthest match

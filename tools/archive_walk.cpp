@@ -14,6 +14,7 @@
 #include "common/text.h"
 #include "common/unpack_error.h"
 #include "common/unpack_state.h"
+#include "tools/entry_rules.h"
 #include "tools/system_files.h"
 #include "tools/terminal_text.h"
 
@@ -34,10 +35,7 @@ int MessageBoxA(WindowHandle, const char* text, const char*, uint32_t) {
 // second of them cannot be created, as it exists already.
 FileHandle fopen_(const char* path, const char* mode) {
     if (!discard_output || mode[0] != 'w') return system_platform().fopen(path, mode);
-    std::string folded = path;
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    if (!discarded_names.insert(folded).second) {
+    if (!discarded_names.insert(fold_case(path)).second) {
         errno = EEXIST;
         return nullptr;
     }

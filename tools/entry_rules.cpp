@@ -115,14 +115,14 @@ ArchiveWalk run_walk(const char* path, int64_t offset) {
     return result;
 }
 
+}  // namespace
+
 std::string fold_case(const std::string& name) {
     std::string folded = name;
     for (char& c : folded)
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
     return folded;
 }
-
-}  // namespace
 
 ArchiveWalk walk_archive_bytes(const std::vector<uint8_t>& bytes) {
     walk.table = system_platform();

@@ -35,6 +35,10 @@ std::string launcher_output_name(const std::string& name);
 // 127 and a missing setup.exe unless `force` (then as warnings).
 bool check_entries(const std::vector<PackEntry>& entries, bool force);
 
+// `name` with ASCII capitals made small: names equal this way are one
+// file on Windows.
+std::string fold_case(const std::string& name);
+
 // True when `name` is setup.exe in any letter case.
 bool is_setup_name(const std::string& name);
 bool has_high_bytes(const std::string& text);

@@ -57,8 +57,11 @@ const char COMMANDS_USAGE[] =
 
 }  // namespace
 
-int usage_error(const char* what) {
-    fprintf(stderr, "iunpack: %s\nTry 'iunpack --help'.\n", what);
+int usage_error(const char* what, const char* command) {
+    if (command)
+        fprintf(stderr, "iunpack %s: %s\nTry 'iunpack --help'.\n", command, what);
+    else
+        fprintf(stderr, "iunpack: %s\nTry 'iunpack --help'.\n", what);
     return 2;
 }
 

@@ -32,6 +32,7 @@
 #include "tools/pack_progress.h"
 #include "tools/stubs.h"
 #include "tools/terminal_text.h"
+#include "tools/usage_error.h"
 
 namespace {
 
@@ -240,11 +241,6 @@ void print_summary(const char* output, const std::vector<PackEntry>& entries, do
            static_cast<unsigned long long>(original), static_cast<unsigned long long>(packed), ratio, seconds);
 }
 
-int usage(const char* what) {
-    fprintf(stderr, "iunpack pack: %s\nTry 'iunpack --help'.\n", what);
-    return 2;
-}
-
 }  // namespace
 
 int pack_command(int argc, char** argv) {
@@ -254,7 +250,7 @@ int pack_command(int argc, char** argv) {
         const char* a = argv[i];
         bool takes_value = strcmp(a, "--stub") == 0 || strcmp(a, "--prompt") == 0 ||
                            strcmp(a, "--prompt-file") == 0 || strcmp(a, "--method") == 0 || strcmp(a, "-o") == 0;
-        if (takes_value && i + 1 == argc) return usage("an option lacks its value");
+        if (takes_value && i + 1 == argc) return usage_error("an option lacks its value", "pack");
         if (strcmp(a, "--stub") == 0) o.stub = argv[++i];
         else if (strcmp(a, "--prompt") == 0) o.prompt = argv[++i];
         else if (strcmp(a, "--prompt-file") == 0) o.prompt_file = argv[++i];
@@ -263,13 +259,13 @@ int pack_command(int argc, char** argv) {
         else if (strcmp(a, "--method") == 0) {
             const char* m = argv[++i];
             if (strcmp(m, "0") != 0 && strcmp(m, "1") != 0 && strcmp(m, "4") != 0)
-                return usage("--method takes 0, 1 or 4");
+                return usage_error("--method takes 0, 1 or 4", "pack");
             o.method = uint8_t(m[0] - '0');
-        } else if (a[0] == '-' && a[1] != 0) return usage("unknown option");
+        } else if (a[0] == '-' && a[1] != 0) return usage_error("unknown option", "pack");
         else o.inputs.push_back(a);
     }
-    if (o.inputs.empty() || !o.output) return usage("needs INPUT... and -o INSTALLER.exe");
-    if (o.prompt && o.prompt_file) return usage("--prompt and --prompt-file exclude each other");
+    if (o.inputs.empty() || !o.output) return usage_error("needs INPUT... and -o INSTALLER.exe", "pack");
+    if (o.prompt && o.prompt_file) return usage_error("--prompt and --prompt-file exclude each other", "pack");
 
     TimeClamp clamp;
     std::string clamp_error;

@@ -11,6 +11,7 @@
 #include "tools/sha256.h"
 #include "tools/stubs.h"
 #include "tools/terminal_text.h"
+#include "tools/usage_error.h"
 
 namespace {
 
@@ -28,11 +29,6 @@ size_t first_difference(const std::vector<uint8_t>& area, const std::vector<uint
 
 std::string sha_of(const std::vector<uint8_t>& bytes, size_t n) { return sha256_hex(bytes.data(), n); }
 
-int usage(const char* what) {
-    fprintf(stderr, "iunpack verify: %s\nTry 'iunpack --help'.\n", what);
-    return 2;
-}
-
 }  // namespace
 
 int verify_command(int argc, char** argv) {
@@ -40,17 +36,17 @@ int verify_command(int argc, char** argv) {
     const char* stub_choice = nullptr;
     for (int i = 0; i < argc; i++) {
         if (strcmp(argv[i], "--stub") == 0) {
-            if (++i == argc) return usage("--stub needs win32, win64 or STUB.exe");
+            if (++i == argc) return usage_error("--stub needs win32, win64 or STUB.exe", "verify");
             stub_choice = argv[i];
         } else if (argv[i][0] == '-' && argv[i][1] != 0) {
-            return usage("unknown option");
+            return usage_error("unknown option", "verify");
         } else if (installer) {
-            return usage("more than one INSTALLER");
+            return usage_error("more than one INSTALLER", "verify");
         } else {
             installer = argv[i];
         }
     }
-    if (!installer) return usage("missing INSTALLER");
+    if (!installer) return usage_error("missing INSTALLER", "verify");
 
     // The stubs to compare with: the one named, or every one carried.
     std::vector<Stub> candidates;
