@@ -13,6 +13,7 @@
 namespace {
 
 constexpr uint32_t SEGMENT = 32768;       // positions parsed at once
+static_assert(SEGMENT <= MAX_SEGMENT);
 constexpr uint32_t RING_BITS = 15;        // chain links above the reach
 constexpr uint32_t NICE_LENGTH = 128;     // a match this long ends a search
 // Chain steps where no match goes on, and where one does (one for nearer,
@@ -90,6 +91,7 @@ struct LzHuffmanState : CoderState {
     ChainMatchFinder<RING_BITS> finder{WINDOW_REACH, NICE_LENGTH};
     MatchCache cache;
     ParseScratch scratch;
+    bool wide = has_wide_parse();     // the parse's vector pass
     std::vector<LzItem> items, block;  // the segment's items; the open block's
 };
 
@@ -121,12 +123,12 @@ void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t
             costs.from_bytes(window.at(position), segment_stop - position);
         else
             costs.from_codes(codes);
-        parse_segment(cache, window, costs, scratch, items);
+        parse_segment(cache, window, costs, scratch, items, s.wide);
         count_symbols(items.data(), items.size(), segment_counts);
         if (first_segment) {
             block_bits(segment_counts, &codes);
             costs.from_codes(codes);
-            parse_segment(cache, window, costs, scratch, items);
+            parse_segment(cache, window, costs, scratch, items, s.wide);
             count_symbols(items.data(), items.size(), segment_counts);
         }
         // The segment joins the open block while one block costs less than
