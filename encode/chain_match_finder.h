@@ -23,7 +23,7 @@ template <uint32_t RING_BITS>
 class ChainMatchFinder {
 public:
     static constexpr uint32_t RING = 1u << RING_BITS;
-    static constexpr uint32_t HASH_BITS = 15;
+    static constexpr uint32_t HASH_BITS = 16;  // fewer places that share only the hash
     static constexpr uint32_t LEVELS = 2;
     static constexpr uint32_t PREFIX[LEVELS] = {4, 16};  // bytes hashed by each chain
 
