@@ -220,14 +220,24 @@ void write_block(BitOutput& out, const LzItem* items, size_t count) {
         write_small_lengths(out, p.position_len, POSITION_ALPHABET, false);
         canonical_codes(p.position_len, POSITION_ALPHABET, position_code);
     }
-    // Items. A code of a single-value alphabet takes no bits.
+    // Items. A code of a single-value alphabet takes no bits; a position's
+    // code and its extra bits go out as one field (at most 16 + 14 bits).
+    if (p.litlen_used < 2) {
+        memset(p.litlen_len, 0, sizeof p.litlen_len);
+        memset(litlen_code, 0, sizeof litlen_code);
+    }
+    if (p.position_used < 2) {
+        memset(p.position_len, 0, sizeof p.position_len);
+        memset(position_code, 0, sizeof position_code);
+    }
     for (size_t i = 0; i < count; i++) {
         const LzItem& item = items[i];
-        uint32_t s = litlen_symbol(item);
-        if (p.litlen_used >= 2) out.put(litlen_code[s], p.litlen_len[s]);
+        const uint32_t s = litlen_symbol(item);
+        out.put(litlen_code[s], p.litlen_len[s]);
         if (!item.length) continue;
-        uint32_t k = position_symbol(item.value);
-        if (p.position_used >= 2) out.put(position_code[k], p.position_len[k]);
-        if (k > 1) out.put(item.value - (1u << (k - 1)), k - 1);
+        const uint32_t k = position_symbol(item.value);
+        const uint32_t extra = k > 1 ? k - 1 : 0;  // the bits of value below its highest
+        const uint32_t low = k > 1 ? item.value - (1u << extra) : 0;
+        out.put(uint32_t(position_code[k]) << extra | low, p.position_len[k] + extra);
     }
 }
