@@ -46,7 +46,10 @@ uint32_t limited_code_lengths(const uint32_t* frequencies, uint32_t count, uint3
     for (uint32_t s = 0; s < count; s++)
         if (frequencies[s]) leaves[n++] = {frequencies[s], s};
     if (n < 2) return n;
-    std::stable_sort(leaves, leaves + n, [](const Leaf& a, const Leaf& b) { return a.frequency < b.frequency; });
+    // By frequency, equal ones in symbol order (as the leaves were made).
+    std::sort(leaves, leaves + n, [](const Leaf& a, const Leaf& b) {
+        return a.frequency != b.frequency ? a.frequency < b.frequency : a.symbol < b.symbol;
+    });
     uint32_t depth[MAX_SYMBOLS];
     huffman_depths(leaves, n, depth);
 

@@ -78,9 +78,7 @@ void plan_counts(Plan& p) {
     }
 }
 
-void plan_block(const LzItem* items, size_t count, Plan& p) {
-    SymbolCounts counts;
-    count_symbols(items, count, counts);
+void plan_block(const SymbolCounts& counts, Plan& p) {
     memcpy(p.litlen_freq, counts.litlen, sizeof p.litlen_freq);
     memcpy(p.position_freq, counts.position, sizeof p.position_freq);
     plan_counts(p);
@@ -164,9 +162,7 @@ void add_counts(SymbolCounts& to, const SymbolCounts& from) {
 
 uint64_t block_bits(const SymbolCounts& counts, BlockCodes* codes) {
     Plan p;
-    memcpy(p.litlen_freq, counts.litlen, sizeof p.litlen_freq);
-    memcpy(p.position_freq, counts.position, sizeof p.position_freq);
-    plan_counts(p);
+    plan_block(counts, p);
     uint64_t bits = header_bits(p);
     for (uint32_t s = 0; s < LITLEN_ALPHABET; s++) bits += uint64_t(p.litlen_freq[s]) * p.litlen_len[s];
     for (uint32_t k = 0; k < POSITION_ALPHABET; k++)
@@ -178,15 +174,9 @@ uint64_t block_bits(const SymbolCounts& counts, BlockCodes* codes) {
     return bits;
 }
 
-uint64_t block_bits(const LzItem* items, size_t count) {
-    SymbolCounts counts;
-    count_symbols(items, count, counts);
-    return block_bits(counts, nullptr);
-}
-
-void write_block(BitOutput& out, const LzItem* items, size_t count) {
+void write_block(BitOutput& out, const LzItem* items, size_t count, const SymbolCounts& counts) {
     Plan p;
-    plan_block(items, count, p);
+    plan_block(counts, p);
     out.put(uint32_t(count), 16);
     uint16_t litlen_code[LITLEN_ALPHABET];
     if (p.litlen_used < 2) {

@@ -35,7 +35,6 @@ void add_counts(SymbolCounts& to, const SymbolCounts& from);
 // Bits a block with these counts takes, header included, and (if `codes`
 // is not null) the code lengths it gets.
 uint64_t block_bits(const SymbolCounts& counts, BlockCodes* codes);
-uint64_t block_bits(const LzItem* items, size_t count);
 // Writes the block. Contract: 1 <= count <= MAX_BLOCK_ITEMS, every match of
-// 3 to 256 bytes with a value below WINDOW_REACH.
-void write_block(BitOutput& out, const LzItem* items, size_t count);
+// 3 to 256 bytes with a value below WINDOW_REACH, `counts` the items'.
+void write_block(BitOutput& out, const LzItem* items, size_t count, const SymbolCounts& counts);

@@ -72,18 +72,23 @@ struct LzHuffmanCosts {
 };
 
 // Writes the items as blocks: a block is halved (`depth` times at most)
-// while the halves cost less than the whole.
-void write_blocks(BitOutput& out, const LzItem* items, size_t count, int depth) {
+// while the halves cost less than the whole. `counts` and `bits` are the
+// items' symbol counts and block_bits.
+void write_blocks(BitOutput& out, const LzItem* items, size_t count, const SymbolCounts& counts, uint64_t bits,
+                  int depth) {
     if (count > MAX_BLOCK_ITEMS || (depth > 0 && count >= 2048)) {
-        size_t half = count / 2;
-        if (count > MAX_BLOCK_ITEMS ||
-            block_bits(items, half) + block_bits(items + half, count - half) < block_bits(items, count)) {
-            write_blocks(out, items, half, depth - 1);
-            write_blocks(out, items + half, count - half, depth - 1);
+        const size_t half = count / 2;
+        SymbolCounts first, second;
+        count_symbols(items, half, first);
+        count_symbols(items + half, count - half, second);
+        const uint64_t first_bits = block_bits(first, nullptr), second_bits = block_bits(second, nullptr);
+        if (count > MAX_BLOCK_ITEMS || first_bits + second_bits < bits) {
+            write_blocks(out, items, half, first, first_bits, depth - 1);
+            write_blocks(out, items + half, count - half, second, second_bits, depth - 1);
             return;
         }
     }
-    write_block(out, items, count);
+    write_block(out, items, count, counts);
 }
 
 // The coder's tables and buffers, kept from chunk to chunk.
@@ -114,7 +119,7 @@ void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t
     SymbolCounts segment_counts, block_counts, joined_counts;
     uint64_t block_size = 0;            // bits of the open block
     LzHuffmanCosts costs;
-    BlockCodes codes, joined_codes;
+    BlockCodes codes, joined_codes, segment_codes;
     for (uint32_t position = start; position < stop;) {
         uint32_t segment_stop = stop - position > SEGMENT ? position + SEGMENT : stop;
         collect_matches(finder, EFFORT, window, position, segment_stop, cache);
@@ -134,13 +139,14 @@ void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t
         // The segment joins the open block while one block costs less than
         // two; else the open block is written and the segment opens the
         // next. The next segment is parsed under the open block's codes.
+        const uint64_t segment_size = block_bits(segment_counts, &segment_codes);
         bool join = !block.empty() && block.size() + items.size() <= MAX_BLOCK_ITEMS;
         uint64_t joined_size = 0;
         if (join) {
             joined_counts = block_counts;
             add_counts(joined_counts, segment_counts);
             joined_size = block_bits(joined_counts, &joined_codes);
-            join = joined_size < block_size + block_bits(segment_counts, nullptr);
+            join = joined_size < block_size + segment_size;
         }
         if (join) {
             block.insert(block.end(), items.begin(), items.end());
@@ -148,14 +154,15 @@ void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t
             block_size = joined_size;
             codes = joined_codes;
         } else {
-            if (!block.empty()) write_blocks(out, block.data(), block.size(), HALVINGS);
+            if (!block.empty()) write_blocks(out, block.data(), block.size(), block_counts, block_size, HALVINGS);
             block.swap(items);
             block_counts = segment_counts;
-            block_size = block_bits(block_counts, &codes);
+            block_size = segment_size;
+            codes = segment_codes;
         }
         position = segment_stop;
     }
-    if (!block.empty()) write_blocks(out, block.data(), block.size(), HALVINGS);
+    if (!block.empty()) write_blocks(out, block.data(), block.size(), block_counts, block_size, HALVINGS);
 }
 
 bool encode_lz_huffman(EntryStreams& io) { return encode_in_chunks(io, encode_lz_huffman_chunk, coding_threads()); }
