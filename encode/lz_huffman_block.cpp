@@ -148,11 +148,23 @@ uint64_t header_bits(const Plan& p) {
 }  // namespace
 
 void count_symbols(const LzItem* items, size_t count, SymbolCounts& counts) {
+    // Odd and even items in counts of their own: runs of one symbol then
+    // wait on two counters, not one.
+    SymbolCounts odd;
     memset(&counts, 0, sizeof counts);
-    for (size_t i = 0; i < count; i++) {
+    memset(&odd, 0, sizeof odd);
+    size_t i = 0;
+    for (; i + 1 < count; i += 2) {
+        counts.litlen[litlen_symbol(items[i])]++;
+        if (items[i].length) counts.position[position_symbol(items[i].value)]++;
+        odd.litlen[litlen_symbol(items[i + 1])]++;
+        if (items[i + 1].length) odd.position[position_symbol(items[i + 1].value)]++;
+    }
+    if (i < count) {
         counts.litlen[litlen_symbol(items[i])]++;
         if (items[i].length) counts.position[position_symbol(items[i].value)]++;
     }
+    add_counts(counts, odd);
 }
 
 void add_counts(SymbolCounts& to, const SymbolCounts& from) {
