@@ -62,10 +62,11 @@ uint32_t limited_code_lengths(const uint32_t* frequencies, uint32_t count, uint3
         if (depth[i] > max_length) depth[i] = max_length;
         used += full >> depth[i];
     }
-    while (used > full) {
-        uint32_t best = n;
-        for (uint32_t i = 0; i < n; i++)
-            if (depth[i] < max_length && (best == n || depth[i] > depth[best])) best = i;
+    // Depths do not grow along the leaves (rarer ones are merged first), so
+    // the deepest below max_length, the rarest of them, is the first leaf
+    // below it; lengthening it keeps that order.
+    for (uint32_t best = 0; used > full;) {
+        while (depth[best] == max_length) best++;
         used -= full >> (depth[best] + 1);
         depth[best]++;
     }
