@@ -153,17 +153,16 @@ void count_symbols(const LzItem* items, size_t count, SymbolCounts& counts) {
     SymbolCounts odd;
     memset(&counts, 0, sizeof counts);
     memset(&odd, 0, sizeof odd);
+    auto add = [](SymbolCounts& to, const LzItem& item) {
+        to.litlen[litlen_symbol(item)]++;
+        if (item.length) to.position[position_symbol(item.value)]++;
+    };
     size_t i = 0;
     for (; i + 1 < count; i += 2) {
-        counts.litlen[litlen_symbol(items[i])]++;
-        if (items[i].length) counts.position[position_symbol(items[i].value)]++;
-        odd.litlen[litlen_symbol(items[i + 1])]++;
-        if (items[i + 1].length) odd.position[position_symbol(items[i + 1].value)]++;
+        add(counts, items[i]);
+        add(odd, items[i + 1]);
     }
-    if (i < count) {
-        counts.litlen[litlen_symbol(items[i])]++;
-        if (items[i].length) counts.position[position_symbol(items[i].value)]++;
-    }
+    if (i < count) add(counts, items[i]);
     add_counts(counts, odd);
 }
 
