@@ -17,9 +17,9 @@ static_assert(SEGMENT <= MAX_SEGMENT);
 constexpr uint32_t RING_BITS = 15;        // chain links above the reach
 constexpr uint32_t NICE_LENGTH = 128;     // a match this long ends a search
 // Chain steps where no match goes on, and where one does (one for nearer,
-// none inside a match of 32 bytes or more, eight for longer matches); a
-// match of 56 bytes is taken as it is up to its last 8.
-constexpr SearchEffort EFFORT = {8, 1, 8, 32, 56, 8};
+// none inside a match of 8 bytes or more, eight for longer matches); a
+// match of 64 bytes is taken as it is up to its last 8.
+constexpr SearchEffort EFFORT = {8, 1, 8, 8, 64, 8};
 constexpr int HALVINGS = 1;               // times a block is halved at most when that pays
 
 // 16 log2(x) for x >= 1, in integers, so that the costs and with them the

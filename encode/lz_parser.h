@@ -23,7 +23,7 @@ struct MatchCache {
     uint32_t start = 0;
     uint32_t stop = 0;
     std::vector<uint32_t> first;  // per position: index of its first match; one more at the end
-    std::vector<Match> matches;
+    std::vector<Match> matches;   // per position, by length, each longer than the one before
 };
 
 // How hard collect_matches searches.
@@ -38,13 +38,14 @@ struct SearchEffort {
 
 // Finds the matches of positions [start, stop). A match found at p goes
 // on at p + 1, one byte shorter (its continuation), so a search there
-// looks mostly for longer matches. The cache keeps what the searches
-// found; the continuations are left out, as the parse already took them
-// one position earlier, at its cost, with the length one longer. A match
-// of skip_length or more is taken as it is: the positions it covers, but
-// for its last skip_tail bytes, are entered into the chains without a
-// search and get no matches, so the parse may cut the long match short
-// but starts nothing inside it.
+// looks mostly for longer matches. Where it looks for nearer ones too,
+// the near step mostly finds the continuation itself; where it does not
+// (the match goes on for near_below bytes or more), the continuation is
+// listed without a search: a path that reaches p + 1 more cheaply than
+// through p goes on with it. A match of skip_length or more is taken as
+// it is: the positions it covers, but for its last skip_tail bytes, are
+// entered into the chains without a search and get no matches, so the
+// parse may cut the long match short but starts nothing inside it.
 // Contract: stop <= window.end(), window holds the history behind start.
 template <class Finder>
 void collect_matches(Finder& finder, const SearchEffort& effort, const InputWindow& window, uint32_t start,
@@ -64,8 +65,9 @@ void collect_matches(Finder& finder, const SearchEffort& effort, const InputWind
     const uint8_t* const bytes = window.at(start);
     const uint32_t window_start = window.start(), window_end = window.end();
     const uint32_t searchable = window_end >= MIN_MATCH ? window_end - (MIN_MATCH - 1) : 0;
-    // The longest match known at p: the previous position's, one byte on.
-    uint32_t known = 0;
+    // The longest match known at p (the previous position's, one byte on)
+    // and its distance.
+    uint32_t known = 0, known_distance = 0;
     uint32_t p = start;
     // Entry contract: positions before p are in the finder; `used` matches
     // are stored and `capacity` hold; p has a match of `known` bytes (if
@@ -86,15 +88,22 @@ void collect_matches(Finder& finder, const SearchEffort& effort, const InputWind
         const uint32_t limit = window_end - p < MAX_MATCH ? window_end - p : MAX_MATCH;
         Match* found = matches + used;
         // A position that continues a match of 4 bytes or more mostly
-        // looks for longer ones; inside a long one only for those.
+        // looks for longer ones; inside a long one only for those, after
+        // the continuation.
         const bool goes_on = known >= 4;
         const uint32_t near_steps = !goes_on ? effort.full_steps : known < effort.near_below ? effort.near_steps : 0;
-        const uint32_t count = finder.find(here, p, p - window_start, limit, goes_on ? known : 0, found,
-                                           MatchCache::PER_POSITION, near_steps,
-                                           goes_on ? effort.far_steps : effort.full_steps);
+        uint32_t listed = 0;
+        if (goes_on && near_steps == 0) found[listed++] = {uint16_t(known), uint16_t(known_distance)};
+        const uint32_t count = listed + finder.find(here, p, p - window_start, limit, goes_on ? known : 0,
+                                                    found + listed, MatchCache::PER_POSITION - listed, near_steps,
+                                                    goes_on ? effort.far_steps : effort.full_steps);
         used += count;
         p++;
-        const uint32_t longest = count && found[count - 1].length > known ? found[count - 1].length : known;
+        uint32_t longest = known;
+        if (count && found[count - 1].length > known) {
+            longest = found[count - 1].length;
+            known_distance = found[count - 1].distance;
+        }
         known = longest > 0 ? longest - 1 : 0;
         if (longest < effort.skip_length) continue;
         // A long match: the positions it covers follow it without a search
@@ -116,7 +125,8 @@ void collect_matches(Finder& finder, const SearchEffort& effort, const InputWind
 // so that the cheaper of two is their minimum (of equal costs the shorter
 // step), which compiles without a branch and eight at a time. A match's
 // distance is not kept: the step of l bytes from position i always comes
-// from i's nearest match of l bytes or more, which the backtrack finds again.
+// from the first of i's matches of l bytes or more, which the backtrack
+// finds again.
 using ParseNode = uint32_t;
 inline constexpr ParseNode UNREACHED = UINT32_MAX;
 
