@@ -9,8 +9,10 @@ For each corpus file and each method (1 and 4) it makes the archive with
 `arj a -mN` and with `arj_pack -mN` (this project's writer), alternating
 the two in every repetition, checks that our archive passes `arj t` and
 unpacks byte for byte, and prints sizes, the median wall and CPU times,
-their ratios, and the peak resident memory of one extra run under
-/usr/bin/time -v.
+the medians of the repetitions' time ratios (each repetition times the
+two back to back, so its ratio is steadier than a ratio of medians when
+the machine's speed drifts), and the peak resident memory of one extra
+run under /usr/bin/time -v.
 """
 import filecmp
 import os
@@ -92,9 +94,11 @@ def main():
             a, o = os.path.getsize(theirs), os.path.getsize(ours)
             w = {t: statistics.median(v) for t, v in walls.items()}
             c = {t: statistics.median(v) for t, v in cpus.items()}
+            wr = statistics.median(y / x for x, y in zip(walls['arj'], walls['ours']))
+            cr = statistics.median(y / x for x, y in zip(cpus['arj'], cpus['ours']))
             print(f'{name:<8}{method:>2}  {a / 1e6:>8.2f}{o / 1e6:>9.2f}{o / a:>7.3f}  '
-                  f'{w["arj"]:>10.3f}{w["ours"]:>7.3f}{w["ours"] / w["arj"]:>7.2f}  '
-                  f'{c["arj"]:>9.3f}{c["ours"]:>7.3f}{c["ours"] / c["arj"]:>7.2f}  '
+                  f'{w["arj"]:>10.3f}{w["ours"]:>7.3f}{wr:>7.2f}  '
+                  f'{c["arj"]:>9.3f}{c["ours"]:>7.3f}{cr:>7.2f}  '
                   f'{peaks["arj"]}/{peaks["ours"]}', flush=True)
 
 

@@ -61,7 +61,7 @@ TEST(LzParser, VectorAndPlainPassesChooseTheSameItems) {
         // The last segment is cut short of MAX_MATCH bytes from its end.
         for (uint32_t start : {0u, 4000u}) {
             const uint32_t stop = start == 0 ? 4000 : start + MAX_SEGMENT;
-            collect_matches(finder, SearchEffort{12, 1, 8, 32, 48, 8}, window, start, stop, cache);
+            collect_matches(finder, SearchEffort{8, 1, 8, 8, 64, 8}, window, start, stop, cache);
             // Small costs, and costs past every cap (on a full segment
             // of literals, the costliest path there is).
             for (uint32_t low : {1u, 5000u}) {
