@@ -3,11 +3,13 @@
 // The output name is header_name from entry_name_pos on, appended to
 // work_dir. Every entry lands flat in work_dir as a file of its own: a name
 // that could reach elsewhere (a separator or drive colon, "." or "..", an
-// empty name, a device name, a control character, a trailing dot or space)
-// or a path that does not fit PATH_SIZE is refused like a file that cannot
-// be created, and so is a file that exists already (the create is
-// exclusive and follows no link). After the entry, archive_stream stands at
-// data_end, whatever the method routine fetched.
+// empty name, a device name, a control character, a trailing dot or space),
+// a name Windows cannot create (one of < > " | ? *), a name position that
+// does not start a name component (it must be 0 or follow a separator, as
+// every writer puts it), or a path that does not fit PATH_SIZE is refused
+// like a file that cannot be created, and so is a file that exists already
+// (the create is exclusive and follows no link). After the entry,
+// archive_stream stands at data_end, whatever the method routine fetched.
 #include "archive/entry_extraction.h"
 
 #include <cstring>
@@ -68,6 +70,13 @@ static bool is_device_name(const char* name) {
            digit == SUPERSCRIPT_THREE;
 }
 
+// Bytes no Windows file name holds besides the controls (1 to 31): the
+// path separators, the drive colon, and the wildcard and redirection
+// characters.
+static constexpr char RESERVED_NAME_BYTES[] = "\\/:<>\"|?*";
+
+static bool is_path_separator(char c) { return c == '/' || c == '\\'; }
+
 // The name remainder is one plain file name, which Windows opens as it
 // stands: it does not end in a dot or a space (Windows strips those, so
 // "setup.exe." would become "setup.exe"), and "." and ".." end in a dot.
@@ -76,14 +85,18 @@ static bool is_safe_file_name(const char* name) {
     if (length == 0 || name[length - 1] == '.' || name[length - 1] == ' ') return false;
     for (const char* p = name; *p; p++) {
         unsigned char c = static_cast<unsigned char>(*p);
-        if (c < 0x20 || c == '\\' || c == '/' || c == ':') return false;
+        if (c < 0x20 || strchr(RESERVED_NAME_BYTES, c)) return false;
     }
     return !is_device_name(name);
 }
 
+// The name proper starts the stored name or follows one of its
+// separators: a position inside a component ("evilsetup.exe" from 4) would
+// make a name that no listing of the stored names shows.
 const char* entry_output_name() {
     uint16_t pos = unpack.header.entry_name_pos;
     if (pos >= NAME_BUFFER_SIZE) return nullptr;
+    if (pos != 0 && !is_path_separator(unpack.header_name[pos - 1])) return nullptr;
     const char* name = unpack.header_name + pos;
     return is_safe_file_name(name) ? name : nullptr;
 }

@@ -11,9 +11,9 @@ int extract_entry();
 int validate_entry();
 // The current entry's file name in work_dir: header_name from
 // entry_name_pos on, or nullptr when that is not one plain file name (the
-// position lies outside header_name; or the name is empty, ends in a dot or
-// a space, holds a separator, drive colon or control character, or names a
-// device).
+// position lies outside header_name or neither is 0 nor follows a / or \;
+// or the name is empty, ends in a dot or a space, holds a separator, drive
+// colon, control character or one of < > " | ? *, or names a device).
 const char* entry_output_name();
 // Moves archive_stream to the end of the entry's data (data_end), from
 // wherever inside the data it stands.

@@ -7,7 +7,8 @@
 // them while the stream is sound.
 static void feed_zero_bytes(BitReader& r) {
     uint32_t room = (BIT_BUFFER_BITS - 1 - r.count) / 8;
-    uint32_t allowed = TRAILING_BYTES_MAX - r.zeros_fed;
+    uint32_t fed = r.zero_bits / 8;
+    uint32_t allowed = fed < TRAILING_BYTES_MAX ? TRAILING_BYTES_MAX - fed : 0;
     if (r.count + 8 * allowed < LOOKAHEAD_BITS) {
         // The lookahead would need more than a well-formed stream ever does.
         end_entry(r, ERR_BAD_CRC);
@@ -15,8 +16,7 @@ static void feed_zero_bytes(BitReader& r) {
     }
     uint32_t bytes = room < allowed ? room : allowed;
     r.count += 8 * bytes;
-    uint32_t fed = r.zeros_fed + bytes;
-    r.zeros_fed = uint16_t(fed < TRAILING_BYTES_MAX ? fed : TRAILING_BYTES_MAX);
+    r.zero_bits += 8 * bytes;
 }
 
 void refill_bits(BitReader& r) {

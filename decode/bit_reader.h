@@ -6,10 +6,12 @@
 // more than compressed_size of them; behind them the stream is zero bits,
 // so a decoder may look past the end of its data without touching what
 // follows, but only as far as a well-formed stream ever looks
-// (TRAILING_BYTES_MAX). A stream that needs more, or whose file ends inside
-// its data, is damaged: the reader records that the entry has ended
-// (`ended`) and goes on feeding zero bits, read from nowhere, so that the
-// item being decoded can complete; the decoder stops after it.
+// (TRAILING_BYTES_MAX). Looking is not using: an entry is damaged when its
+// stream needs more than that, when its file ends inside its data, or
+// when an item uses a bit beyond the data (used_past_data). The reader
+// records that the entry has ended (`ended`) and goes on feeding zero bits,
+// read from nowhere, so that the item being decoded can be read to its
+// end; the decoder stores nothing of it and stops.
 //
 // The reader reads ahead (up to 64 bits) from the bytes the buffer holds,
 // but fills the buffer from the file only when its 16-bit lookahead needs a
@@ -51,7 +53,7 @@ struct BitReader {
     uint32_t left;        // entry bytes not yet taken from archive_stream
     const uint8_t* next;  // the next taken byte not yet in `bits`
     const uint8_t* end;   // the end of the bytes taken from archive_stream's buffer
-    uint16_t zeros_fed;   // zero bytes fed behind the data, at most TRAILING_BYTES_MAX counted
+    uint32_t zero_bits;   // zero bits fed behind the data (or where its file ended): the lowest of `bits`
     uint16_t ended;       // 0, or why the entry ended early: ERR_BAD_CRC (damaged stream) or ERR_BAD_HUFFMAN
 };
 
@@ -67,13 +69,28 @@ void start_bits(BitReader& r, uint32_t compressed_size);
 // fed from then on are zeros, read from nowhere.
 void refill_bits(BitReader& r);
 
-// Ends the entry early: the item at hand is the decoder's last. A refused
-// code (ERR_BAD_HUFFMAN, whose box is shown where it is found) replaces
-// damage found before it, which the decoder has not reported yet, so that
-// an entry shows one box.
+// Ends the entry early: nothing of the item at hand is stored. The first
+// reason stays (a damaged entry ends with 267 whatever is read after the
+// damage); the decoder shows its one box when it finishes.
 inline void end_entry(BitReader& r, UnpackError why) {
-    if (r.ended == 0 || why == ERR_BAD_HUFFMAN) r.ended = uint16_t(why);
+    if (r.ended == 0) r.ended = uint16_t(why);
 }
+
+// Whether the bits consumed so far reach beyond the entry's data. The zero
+// bits fed behind it are the last bits in, so the lowest held: while none
+// of them has been consumed, at least zero_bits bits are held.
+inline bool used_past_data(const BitReader& r) { return r.count < r.zero_bits; }
+
+// After the decoder has read an item's bits: whether the entry has ended,
+// an item that used a bit beyond the data ending it as damage.
+inline bool entry_ended(BitReader& r) {
+    if (used_past_data(r)) end_entry(r, ERR_BAD_CRC);
+    return r.ended != 0;
+}
+
+// Ends the entry at a code the decoder refuses: 268, unless it was read
+// from bits beyond the data, which makes it damage (267).
+inline void refuse_entry_code(BitReader& r) { end_entry(r, used_past_data(r) ? ERR_BAD_CRC : ERR_BAD_HUFFMAN); }
 
 // The next n bits, n from 1 to 32 and at most r.count, first bit most
 // significant.

@@ -1,6 +1,5 @@
 #include "decode/code_table.h"
 
-#include "common/failure.h"
 #include "common/unpack_error.h"
 
 CodeTables code_tables;
@@ -8,16 +7,11 @@ CodeTables code_tables;
 const CodeTable small_code = {code_tables.small_lengths, code_tables.small_table, SMALL_TABLE_BITS};
 const CodeTable litlen_code = {code_tables.litlen_lengths, code_tables.litlen_table, LITLEN_TABLE_BITS};
 
-int refuse_code() {
-    show_failure(MSG_BAD_HUFFMAN);
-    return ERR_BAD_HUFFMAN;
-}
-
 int build_code_table(uint32_t alphabet_size, const uint16_t* lengths, uint32_t table_bits, uint16_t* table,
                      uint32_t table_entries) {
     uint16_t count[MAX_CODE_LENGTH + 1] = {};
     for (uint32_t s = 0; s < alphabet_size; s++) {
-        if (lengths[s] > MAX_CODE_LENGTH) return refuse_code();
+        if (lengths[s] > MAX_CODE_LENGTH) return ERR_BAD_HUFFMAN;
         if (lengths[s] != 0) count[lengths[s]]++;
     }
     // start[i]: the first code of length i, left-aligned in 16 bits. The
@@ -27,7 +21,7 @@ int build_code_table(uint32_t alphabet_size, const uint16_t* lengths, uint32_t t
     start[1] = 0;
     for (uint32_t i = 1; i <= MAX_CODE_LENGTH; i++)
         start[i + 1] = uint16_t(start[i] + (uint32_t(count[i]) << (MAX_CODE_LENGTH - i)));
-    if (start[MAX_CODE_LENGTH + 1] != 0) return refuse_code();
+    if (start[MAX_CODE_LENGTH + 1] != 0) return ERR_BAD_HUFFMAN;
 
     uint32_t shift = MAX_CODE_LENGTH - table_bits;
     for (uint32_t i = 1; i <= table_bits; i++) {
@@ -48,7 +42,7 @@ int build_code_table(uint32_t alphabet_size, const uint16_t* lengths, uint32_t t
         if (length == 0) continue;
         if (length <= table_bits) {
             uint32_t end = uint32_t(start[length]) + weight[length];
-            if (end > table_entries) return refuse_code();
+            if (end > table_entries) return ERR_BAD_HUFFMAN;
             for (uint32_t i = start[length]; i < end; i++) table[i] = uint16_t(s);
             start[length] = uint16_t(end);
             continue;
@@ -60,13 +54,13 @@ int build_code_table(uint32_t alphabet_size, const uint16_t* lengths, uint32_t t
         uint16_t* slot = &table[code >> shift];
         for (uint32_t depth = table_bits; depth < length; depth++) {
             if (*slot == 0) {
-                if (next_node >= TREE_NODES) return refuse_code();
+                if (next_node >= TREE_NODES) return ERR_BAD_HUFFMAN;
                 code_tables.zero_branch[next_node] = 0;
                 code_tables.one_branch[next_node] = 0;
                 *slot = uint16_t(next_node++);
             }
             uint32_t v = *slot;
-            if (v >= TREE_NODES) return refuse_code();
+            if (v >= TREE_NODES) return ERR_BAD_HUFFMAN;
             slot = (code & mask) ? &code_tables.one_branch[v] : &code_tables.zero_branch[v];
             code = uint16_t(code << 1);
         }
@@ -90,9 +84,4 @@ uint32_t lookup_symbol(BitReader& r, const CodeTable& code, uint32_t alphabet_si
     if (v >= alphabet_size) v = walk_code_tree(v, peek_bits(r, LOOKAHEAD_BITS), code.table_bits, alphabet_size);
     if (v < alphabet_size) drop_bits(r, code.lengths[v]);
     return v;
-}
-
-void refuse_walk(BitReader& r) {
-    if (r.ended != ERR_BAD_HUFFMAN) show_failure(MSG_BAD_HUFFMAN);
-    end_entry(r, ERR_BAD_HUFFMAN);
 }

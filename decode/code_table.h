@@ -9,12 +9,13 @@
 // (from 510) never share a node.
 //
 // The tables keep their contents between blocks and entries: a build
-// overwrites only what its codes reach. A refused description ("Bad
-// Huffman code !", shown once) ends its entry, as does a lookup whose tree
-// walk does not end within the longest code, which a sound table never
-// needs (tables left by all-zero lengths or an odd single value can). The
-// builder reads no bits: the code descriptions are read by the methods 1-3
-// block header (lz_huffman_header.cpp).
+// overwrites only what its codes reach. A refused description ends its
+// entry, as does a lookup whose tree walk does not end within the longest
+// code, which a sound table never needs (tables left by all-zero lengths or
+// an odd single value can); the decoder shows the entry's one box, "Bad
+// Huffman code !" (or "File has bad CRC !" when the refused bits lie beyond
+// the data). The builder reads no bits: the code descriptions are read by
+// the methods 1-3 block header (lz_huffman_header.cpp).
 #pragma once
 
 #include <cstdint>
@@ -52,15 +53,12 @@ struct CodeTable {
 extern const CodeTable small_code;
 extern const CodeTable litlen_code;
 
-// Fills `table` and the tree arrays from `lengths`. 0, or 268 after showing
-// "Bad Huffman code !" when the lengths do not fill the code space exactly
-// (modulo 65536), a short code would pass the table's end, or the tree
-// would need more than TREE_NODES nodes.
+// Fills `table` and the tree arrays from `lengths`. 0, or 268 when the
+// lengths do not fill the code space exactly (modulo 65536), a short code
+// would pass the table's end, or the tree would need more than TREE_NODES
+// nodes.
 int build_code_table(uint32_t alphabet_size, const uint16_t* lengths, uint32_t table_bits, uint16_t* table,
                      uint32_t table_entries);
-
-// Shows "Bad Huffman code !" and returns 268: a code description refused.
-int refuse_code();
 
 // Follows the tree from table entry v by the lookahead bits after the
 // first table_bits, for at most the MAX_CODE_LENGTH - table_bits steps of
@@ -74,7 +72,3 @@ uint32_t walk_code_tree(uint32_t v, uint32_t lookahead16, uint32_t table_bits, u
 // bits; a value at or above alphabet_size, consuming nothing, when the
 // walk does not end. Contract: r holds at least 16 bits.
 uint32_t lookup_symbol(BitReader& r, const CodeTable& code, uint32_t alphabet_size);
-
-// Ends the entry after a walk that did not end: "Bad Huffman code !" unless
-// this entry has shown it already.
-void refuse_walk(BitReader& r);

@@ -38,8 +38,10 @@ bool flush_block(DecodeWindow& window) {
 
 int finish_window(DecodeWindow& window, const BitReader& reader, bool written) {
     if (!written) return ERR_WRITE_OUTPUT;
-    if (reader.ended == ERR_BAD_CRC) show_failure(MSG_BAD_CRC);
-    if (reader.ended != 0) return reader.ended;
+    if (reader.ended != 0) {
+        show_failure(reader.ended == ERR_BAD_HUFFMAN ? MSG_BAD_HUFFMAN : MSG_BAD_CRC);
+        return reader.ended;
+    }
     uint32_t block_start = window.block_end - WINDOW_SIZE;
     if (window.position > block_start && !write_block(window.bytes + block_start, window.position - block_start))
         return ERR_WRITE_OUTPUT;

@@ -47,8 +47,8 @@ void release_window(DecodeWindow& window);
 bool flush_block(DecodeWindow& window);
 // A decoder's result once its items are done, `written` false after a
 // failed flush (271). An entry that ended early (reader.ended) gets no more
-// bytes written: damage shows "File has bad CRC !" here, 267, and a refused
-// code has shown its box already, 268. Otherwise the bytes of the block
+// bytes written and its one box here: damage "File has bad CRC !", 267, a
+// refused code "Bad Huffman code !", 268. Otherwise the bytes of the block
 // being filled are written: 0, or 271.
 int finish_window(DecodeWindow& window, const BitReader& reader, bool written);
 

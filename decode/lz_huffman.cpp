@@ -96,35 +96,31 @@ static void decode_fast(DecodeWindow& window, BitReader& reader, uint32_t& block
 }
 
 // One item with every test: a block header where a block ends, tree walks,
-// the damage checks. The item at hand completes when the entry ends inside
-// it (a literal is stored; a match is not copied, nor one longer than what
-// is left: nothing past original_size is ever produced).
+// the damage checks. Nothing of the item is stored when the entry ends
+// inside it (a refused code, damage, an item that used bits beyond the
+// data), nor a match longer than what is left: nothing past original_size,
+// and nothing decoded from bits the data does not hold, is ever produced.
 //
 // Contract: r holds at least 16 bits, position < block_end, to_produce > 0.
 static void decode_careful(DecodeWindow& window, BitReader& r, uint32_t& block_left, uint32_t& to_produce) {
-    if (block_left == 0) block_left = read_block_header(r);
+    if (block_left == 0) {
+        block_left = read_block_header(r);
+        if (r.ended != 0) return;
+    }
     block_left--;
     uint32_t symbol = lookup_symbol(r, litlen_code, LITLEN_SYMBOLS);
-    if (symbol >= LITLEN_SYMBOLS) {
-        refuse_walk(r);
-        symbol = 0;
-    }
+    if (symbol >= LITLEN_SYMBOLS) return refuse_entry_code(r);
     if (symbol < LITERAL_SYMBOLS) {
+        if (entry_ended(r)) return;
         window.bytes[window.position++] = uint8_t(symbol);
         to_produce--;
         return;
     }
     uint32_t length = symbol - MATCH_LENGTH_OFFSET;
     uint32_t k = lookup_symbol(r, small_code, POSITION_SYMBOLS);
-    if (k >= POSITION_SYMBOLS) {
-        refuse_walk(r);
-        k = 0;
-    }
+    if (k >= POSITION_SYMBOLS) return refuse_entry_code(r);
     uint32_t value = k == 0 ? 0 : (1u << (k - 1)) + take_bits(r, k - 1);
-    if (r.ended != 0 || length > to_produce) {
-        end_entry(r, ERR_BAD_CRC);
-        return;
-    }
+    if (entry_ended(r) || length > to_produce) return end_entry(r, ERR_BAD_CRC);
     // Values from WINDOW_SIZE up name no byte of the window; they are taken
     // modulo WINDOW_SIZE, which keeps the source inside it and changes
     // nothing for the values that do name a byte.

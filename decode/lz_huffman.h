@@ -56,8 +56,8 @@ struct LzHuffmanState {
 extern LzHuffmanState lz_huffman;
 
 // Reads the lengths of a 19- or 17-symbol alphabet into small_code and
-// builds it. 0, or 268 after "Bad Huffman code !": nothing more of the
-// description is read then.
+// builds it. 0, or 268 for a refused description: nothing more of it is
+// read then.
 int read_small_lengths(BitReader& r, uint32_t alphabet_size, uint32_t count_bits, int special_index);
 // Reads the 510 literal/length lengths through small_code and builds
 // litlen_code. 0, or 268 as above.
@@ -65,5 +65,5 @@ int read_litlen_lengths(BitReader& r);
 // Reads a block header: returns the block's symbol count (1 to 65536),
 // and leaves the three codes in litlen_code, small_code (the position
 // code) and the packed lookups. The first description refused ends the
-// entry (r.ended); the rest of the header is not read then.
+// entry (refuse_entry_code); the rest of the header is not read then.
 uint32_t read_block_header(BitReader& r);

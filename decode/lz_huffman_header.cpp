@@ -14,7 +14,9 @@
 //
 // Beyond what a sound stream holds, a count past the alphabet, a length
 // above 16 and a run past the last symbol are refused like a code that
-// does not fill its space: "Bad Huffman code !", and the entry ends.
+// does not fill its space: the entry ends with "Bad Huffman code !" (268),
+// or as damaged (267) when the refused description was read from bits
+// beyond the entry's data.
 #include "decode/lz_huffman.h"
 
 LzHuffmanState lz_huffman;
@@ -34,7 +36,7 @@ int read_small_lengths(BitReader& r, uint32_t alphabet_size, uint32_t count_bits
         fill_single_value(small_code, alphabet_size, SMALL_TABLE_ENTRIES, uint16_t(take_bits(r, count_bits)));
         return 0;
     }
-    if (n > LENGTH_CODE_SYMBOLS) return refuse_code();
+    if (n > LENGTH_CODE_SYMBOLS) return ERR_BAD_HUFFMAN;
     uint16_t* lengths = small_code.lengths;
     uint32_t i = 0;
     while (i < n) {
@@ -43,7 +45,7 @@ int read_small_lengths(BitReader& r, uint32_t alphabet_size, uint32_t count_bits
         if (c == UNARY_LENGTH_START) {
             for (uint32_t mask = 1u << (LOOKAHEAD_BITS - 1 - SHORT_LENGTH_BITS); mask & next16; mask >>= 1) c++;
         }
-        if (c > MAX_CODE_LENGTH) return refuse_code();
+        if (c > MAX_CODE_LENGTH) return ERR_BAD_HUFFMAN;
         drop_bits(r, c < UNARY_LENGTH_START ? SHORT_LENGTH_BITS : c - SHORT_LENGTH_BITS);
         lengths[i++] = uint16_t(c);
         if (int(i) == special_index) {
@@ -61,12 +63,12 @@ int read_litlen_lengths(BitReader& r) {
         fill_single_value(litlen_code, LITLEN_SYMBOLS, LITLEN_TABLE_ENTRIES, uint16_t(take_bits(r, LITLEN_COUNT_BITS)));
         return 0;
     }
-    if (n > LITLEN_SYMBOLS) return refuse_code();
+    if (n > LITLEN_SYMBOLS) return ERR_BAD_HUFFMAN;
     uint16_t* lengths = litlen_code.lengths;
     uint32_t i = 0;
     while (i < n) {
         uint32_t c = lookup_symbol(r, small_code, LENGTH_CODE_SYMBOLS);
-        if (c >= LENGTH_CODE_SYMBOLS) return refuse_code();
+        if (c >= LENGTH_CODE_SYMBOLS) return ERR_BAD_HUFFMAN;
         if (c > LENGTH_SYMBOL_OFFSET) {
             lengths[i++] = uint16_t(c - LENGTH_SYMBOL_OFFSET);
             continue;
@@ -74,7 +76,7 @@ int read_litlen_lengths(BitReader& r) {
         uint32_t run = 1;
         if (c == 1) run = ZERO_RUN_SHORT_BASE + take_bits(r, ZERO_RUN_SHORT_BITS);
         if (c == 2) run = ZERO_RUN_LONG_BASE + take_bits(r, ZERO_RUN_LONG_BITS);
-        if (i + run > LITLEN_SYMBOLS) return refuse_code();
+        if (i + run > LITLEN_SYMBOLS) return ERR_BAD_HUFFMAN;
         for (; run > 0; run--) lengths[i++] = 0;
     }
     for (; i < LITLEN_SYMBOLS; i++) lengths[i] = 0;
@@ -112,7 +114,7 @@ uint32_t read_block_header(BitReader& r) {
     int result = read_small_lengths(r, LENGTH_CODE_SYMBOLS, SMALL_COUNT_BITS, LENGTH_CODE_SPECIAL_INDEX);
     if (result == 0) result = read_litlen_lengths(r);
     if (result == 0) result = read_small_lengths(r, POSITION_SYMBOLS, SMALL_COUNT_BITS, NO_SPECIAL_INDEX);
-    if (result != 0) end_entry(r, ERR_BAD_HUFFMAN);
+    if (result != 0) refuse_entry_code(r);
     pack_tables();
     return count == 0 ? BLOCK_SYMBOLS_MAX : count;
 }

@@ -92,25 +92,25 @@ static void decode_fast(DecodeWindow& window, BitReader& reader, uint32_t& regis
     if (reader.count < LOOKAHEAD_BITS) refill_bits(reader);
 }
 
-// One item with every test. The item at hand completes when the entry ends
-// inside it (a literal is stored; a match is not copied, nor one longer
-// than what is left: nothing past original_size is ever produced).
+// One item with every test. Nothing of the item is stored when the entry
+// ends inside it (damage, an item that used bits beyond the data), nor a
+// match longer than what is left: nothing past original_size, and nothing
+// decoded from bits the data does not hold, is ever produced.
 //
 // Contract: r holds at least 16 bits, position < block_end, to_produce > 0.
 static void decode_careful(DecodeWindow& window, BitReader& r, uint32_t& register_count, uint32_t& to_produce) {
     if (peek_bits(r, 1) == 0) {
         register_count = after_literal(register_count);
-        window.bytes[window.position++] = uint8_t(peek_bits(r, LITERAL_ITEM_BITS));
+        uint8_t byte = uint8_t(peek_bits(r, LITERAL_ITEM_BITS));
         drop_bits(r, LITERAL_ITEM_BITS);
+        if (entry_ended(r)) return;
+        window.bytes[window.position++] = byte;
         to_produce--;
         return;
     }
     uint32_t length, back;
     read_match<false>(r, register_count, &length, &back);
-    if (r.ended != 0 || length > to_produce) {
-        end_entry(r, ERR_BAD_CRC);
-        return;
-    }
+    if (entry_ended(r) || length > to_produce) return end_entry(r, ERR_BAD_CRC);
     copy_match(window.bytes + window.position, back, length);
     window.position += length;
     to_produce -= length;

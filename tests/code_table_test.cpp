@@ -28,7 +28,7 @@ public:
     // Bits consumed since start(): the bytes taken, less those not yet in
     // the reader's bits, less the bits it holds.
     uint64_t consumed() const {
-        uint64_t taken = entry_size - r.left - uint64_t(r.end - r.next) + r.zeros_fed;
+        uint64_t taken = entry_size - r.left - uint64_t(r.end - r.next) + r.zero_bits / 8;
         return taken * 8 - r.count;
     }
     Lengths small(std::initializer_list<std::pair<int, int>> symbol_lengths, size_t size = 19) {
@@ -42,8 +42,6 @@ public:
                                 code_tables.small_table, SMALL_TABLE_ENTRIES);
     }
 };
-
-const Texts BAD = {"Bad Huffman code !"};
 
 TEST_F(CodeTableTest, BuildFillsHalvesAndChecksTheCodeSpace) {
     ASSERT_EQ(build_small(small({{3, 1}, {5, 1}})), 0);
@@ -61,14 +59,12 @@ TEST_F(CodeTableTest, BuildFillsHalvesAndChecksTheCodeSpace) {
 
     EXPECT_EQ(build_small(small({{0, 1}})), ERR_BAD_HUFFMAN) << "falls short of the code space";
     EXPECT_EQ(build_small(small({{0, 1}, {1, 1}, {2, 1}})), ERR_BAD_HUFFMAN) << "sum not a multiple of 65536";
-    EXPECT_EQ(messages(), Texts({BAD[0], BAD[0]}));
 
     // Four of length 1 wrap to 0 and pass the sum; the third overruns the table.
     std::fill(std::begin(code_tables.small_table), std::end(code_tables.small_table), 0xAB);
     EXPECT_EQ(build_small(small({{0, 1}, {1, 1}, {2, 1}, {3, 1}})), ERR_BAD_HUFFMAN);
     EXPECT_EQ(code_tables.small_table[0], 0);
     EXPECT_EQ(code_tables.small_table[255], 1);
-    EXPECT_EQ(messages().size(), 3u);
 
     // Tree nodes are numbered from the alphabet size up to TREE_NODES: a
     // complete code whose tree needs more than that is refused before a
@@ -81,7 +77,7 @@ TEST_F(CodeTableTest, BuildFillsHalvesAndChecksTheCodeSpace) {
     uint16_t table[SMALL_TABLE_ENTRIES];
     EXPECT_EQ(build_code_table(uint32_t(crowded.size()), crowded.data(), SMALL_TABLE_BITS, table, SMALL_TABLE_ENTRIES),
               ERR_BAD_HUFFMAN);
-    EXPECT_EQ(messages().size(), 4u);
+    EXPECT_TRUE(messages().empty()) << "the decoder shows the entry's one box";
 }
 
 // Random complete codes up to 16 bits, longer than both tables: every
@@ -173,9 +169,8 @@ TEST_F(CodeTableTest, SmallLengthsBeyondTheArraysAreRefused) {
     BitWriter too_many;
     too_many.put(20, 5);
     start(too_many);
-    read_small_lengths(r, LENGTH_CODE_SYMBOLS, SMALL_COUNT_BITS, LENGTH_CODE_SPECIAL_INDEX);
+    EXPECT_EQ(read_small_lengths(r, LENGTH_CODE_SYMBOLS, SMALL_COUNT_BITS, LENGTH_CODE_SPECIAL_INDEX), ERR_BAD_HUFFMAN);
     EXPECT_EQ(consumed(), 5u);
-    EXPECT_EQ(messages(), BAD);
 
     // 111 and thirteen ones would be a length of 20: refused before its
     // bits are skipped.
@@ -184,9 +179,8 @@ TEST_F(CodeTableTest, SmallLengthsBeyondTheArraysAreRefused) {
     too_long.put(7, 3);
     too_long.ones(13);
     start(too_long);
-    read_small_lengths(r, POSITION_SYMBOLS, SMALL_COUNT_BITS, NO_SPECIAL_INDEX);
+    EXPECT_EQ(read_small_lengths(r, POSITION_SYMBOLS, SMALL_COUNT_BITS, NO_SPECIAL_INDEX), ERR_BAD_HUFFMAN);
     EXPECT_EQ(consumed(), 5u);
-    EXPECT_EQ(messages().size(), 2u);
 }
 
 TEST_F(CodeTableTest, LitlenLengthsZeroRunsAndSingleValue) {
@@ -203,11 +197,10 @@ TEST_F(CodeTableTest, LitlenLengthsZeroRunsAndSingleValue) {
     run.put(codes[3], code[3]);
     start(run);
     read_small_lengths(r, LENGTH_CODE_SYMBOLS, SMALL_COUNT_BITS, LENGTH_CODE_SPECIAL_INDEX);
-    read_litlen_lengths(r);
+    EXPECT_EQ(read_litlen_lengths(r), ERR_BAD_HUFFMAN) << "a lone code of length 1 is incomplete";
     EXPECT_TRUE(std::all_of(code_tables.litlen_lengths, code_tables.litlen_lengths + 509,
                             [](uint16_t l) { return l == 0; }));
     EXPECT_EQ(code_tables.litlen_lengths[509], 1);
-    EXPECT_EQ(messages(), BAD) << "a lone code of length 1 is incomplete";
 
     BitWriter single;
     single.put(0, 9);
@@ -230,9 +223,8 @@ TEST_F(CodeTableTest, LitlenCountsAndRunsPastTheArrayAreRefused) {
     start(too_many);
     read_small_lengths(r, LENGTH_CODE_SYMBOLS, SMALL_COUNT_BITS, LENGTH_CODE_SPECIAL_INDEX);
     uint64_t before = consumed();
-    read_litlen_lengths(r);
+    EXPECT_EQ(read_litlen_lengths(r), ERR_BAD_HUFFMAN);
     EXPECT_EQ(consumed(), before + 9);
-    EXPECT_EQ(messages(), BAD);
 
     // Two lengths, then a run of 509 would end at symbol 510.
     BitWriter past;
@@ -244,8 +236,7 @@ TEST_F(CodeTableTest, LitlenCountsAndRunsPastTheArrayAreRefused) {
     past.put(489, 9);
     start(past);
     read_small_lengths(r, LENGTH_CODE_SYMBOLS, SMALL_COUNT_BITS, LENGTH_CODE_SPECIAL_INDEX);
-    read_litlen_lengths(r);
-    EXPECT_EQ(messages(), Texts({BAD[0], BAD[0]}));
+    EXPECT_EQ(read_litlen_lengths(r), ERR_BAD_HUFFMAN);
 }
 
 // A sound table walks at most 16 - 8 steps; a walk that goes on (a chain

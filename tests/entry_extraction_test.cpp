@@ -135,6 +135,10 @@ TEST_F(EntryExtraction, NamesThatWouldLeaveTheWorkingDirectoryAreRefused) {
         {"superscript two, with an extension", "lpt\xB2.txt", 0},
         {"superscript three", "LPT\xB3", 0},
         {"control character", "a\tb", 0},
+        {"characters Windows refuses in a name", "a*b|c?.txt", 0},
+        {"angle brackets and a quote", "<\"x\">", 0},
+        {"name position inside a component: a name no listing shows", "evilsetup.exe", 4},
+        {"name position inside the only component", "setup.exe", 3},
         {"path too long", std::string(255, 'x'), 0},
     };
     for (const Case& c : cases) {

@@ -268,6 +268,46 @@ TEST_F(LzHuffmanTest, MalformedBlockHeadersEndTheEntryWithOneBox) {
     }
 }
 
+// Damage is damage whatever is being read: a block header read from bits
+// beyond the data ends the entry with 267 and its one box, never "Bad
+// Huffman code !", and nothing decoded from those bits is written (here
+// matches of 256 bytes that take no bits, which would fill window after
+// window).
+TEST_F(LzHuffmanTest, BlockHeadersReadFromBeyondTheDataAreDamage) {
+    const Lengths length_code = length_code_lengths();
+    auto header_start = [&](BitWriter& b) {
+        b.put(0xFFFF, 16);
+        write_small_lengths(b, length_code, true);
+    };
+    struct Row {
+        const char* why;
+        std::function<void(BitWriter&)> write;  // the data, which ends there
+    };
+    const Row rows[] = {
+        {"the data ends inside the literal/length lengths: zero bits leave the code short",
+         [&](BitWriter& b) {
+             header_start(b);
+             BitWriter lengths;
+             write_litlen_lengths(lengths, default_litlen_lengths(), length_code);
+             for (uint64_t i = 0; i < lengths.bit_count / 2; i++)
+                 b.put((lengths.bytes[i / 8] >> (7 - i % 8)) & 1, 1);
+         }},
+        {"the data ends before the position code: matches that take no bits",
+         [&](BitWriter& b) { header_start(b), b.put(0, 9), b.put(509, 9); }},
+    };
+    for (const Row& row : rows) {
+        BitWriter bits;
+        row.write(bits);
+        DecoderCase c;
+        c.data = bits.bytes;
+        c.original_size = 1000000;
+        DecoderRun run = run_decoder(*this, c);
+        EXPECT_EQ(run.result, ERR_BAD_CRC) << row.why;
+        EXPECT_EQ(run.messages, Texts({"File has bad CRC !"})) << row.why;
+        EXPECT_TRUE(run.writes.empty()) << row.why;
+    }
+}
+
 TEST_F(LzHuffmanTest, FailedWriteAndMissingWindow) {
     DecoderCase c;
     LzhBlock block;

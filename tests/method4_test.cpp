@@ -19,16 +19,17 @@ struct ModelRun {
 };
 
 // The format's own reading: a 16-bit register topped up from the bit
-// input. The entry ends early after the item in which the bits used (with
-// the 16-bit lookahead behind them) need more than TRAILING_BYTES_MAX bytes
-// past the data, before a match that would pass the original size, and
-// when the register's bits, given back to the input at the end, reach that
-// far; an entry that ends early writes only its full windows.
+// input. The entry ends early at an item that uses a bit beyond the data
+// or a match that would pass the original size (nothing of that item is
+// written), and when the register's bits, given back to the input at the
+// end, make it fetch more than TRAILING_BYTES_MAX bytes past the data; an
+// entry that ends early writes only its full windows.
 ModelRun model_decode(const Bytes& data, uint32_t original_size) {
     ReferenceBitInput in(data, uint32_t(data.size()));
     uint32_t reg = 0, count = 0;
     uint64_t used = 0;
-    const uint64_t usable = 8 * (uint64_t(data.size()) + TRAILING_BYTES_MAX) - LOOKAHEAD_BITS;
+    const uint64_t data_bits = 8 * uint64_t(data.size());
+    const uint64_t usable = data_bits + 8 * TRAILING_BYTES_MAX - LOOKAHEAD_BITS;
     auto top_up = [&] {
         reg |= uint32_t(in.lookahead) >> count;
         in.skip(16 - count);
@@ -64,18 +65,21 @@ ModelRun model_decode(const Bytes& data, uint32_t original_size) {
         uint32_t k = 0;
         while (k < 7 && bit()) k++;
         if (k == 0) {
-            put(uint8_t(field(8)));
+            uint8_t byte = uint8_t(field(8));
+            if (used > data_bits) {
+                damaged = true;
+                break;
+            }
+            put(byte);
             produced++;
-            damaged = used > usable;
-            if (used <= 8 * data.size()) sound = produced;
+            sound = produced;
             continue;
         }
         uint32_t length = (1u << k) - 1 + field(k) + 2;
         uint32_t j = 0;
         while (j < 4 && bit()) j++;
         uint32_t distance = (1u << (9 + j)) - 512 + field(9 + j);
-        damaged = used > usable;
-        if (length > original_size - produced) {
+        if (used > data_bits || length > original_size - produced) {
             damaged = true;
             break;
         }
@@ -85,7 +89,7 @@ ModelRun model_decode(const Bytes& data, uint32_t original_size) {
             put(window[s]);
             s = (s + 1) % WINDOW_SIZE;
         }
-        if (used <= 8 * data.size()) sound = produced;
+        sound = produced;
     }
     damaged = damaged || used + count > usable;
     if (damaged) out.resize(out.size() / WINDOW_SIZE * WINDOW_SIZE);
