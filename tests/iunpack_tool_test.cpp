@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/support/archive_writer.h"
@@ -159,26 +160,33 @@ TEST_F(Tool, RunQuotesTextsInTheTrace) {
               "message-box caption=\"Installation\" owner=none style=0x00010004 text=\"Say \\\"yes\\\"\\\\now\\nok?\"");
 }
 
+// Entries show under the name the launcher writes, list's also under the
+// stored name where that differs; list shows the question too.
 TEST_F(Tool, ListTestAndExtract) {
-    std::string path = installer(two_files_and_setup());
+    std::string path = installer(two_files_and_setup(), "Install \"it\"?");
     EXPECT_EQ(iunpack("list " + path), 0);
     std::vector<std::string> lines = lines_of(out);
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_NE(lines[0].find("name"), std::string::npos);
-    EXPECT_NE(lines[2].find("lib/one.dll"), std::string::npos);
-    EXPECT_NE(lines[2].find("3000"), std::string::npos);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "prompt: \"Install \\\"it\\\"?\"");
+    EXPECT_NE(lines[1].find("name"), std::string::npos);
+    EXPECT_EQ(lines[3], "      3000       3000      0 db79a3a0  one.dll  (stored as lib/one.dll)");
 
     EXPECT_EQ(iunpack("test " + path), 0);
-    EXPECT_EQ(lines_of(out).back(), "3 entries, 0 failed");
+    EXPECT_EQ(lines_of(out), (std::vector<std::string>{"ok     setup.exe", "ok     one.dll", "ok     two.txt",
+                                                       "3 entries, 0 failed"}));
 
-    EXPECT_EQ(iunpack("extract " + path + " " + (scratch / "x")), 0);
-    EXPECT_EQ(list_dir(scratch / "x"), (std::vector<std::string>{"one.dll", "setup.exe", "two.txt"}));
-    EXPECT_EQ(read_file(scratch / "x/one.dll"), random_bytes(3000, 1));
+    // Missing parent folders are made.
+    EXPECT_EQ(iunpack("extract " + path + " " + (scratch / "x/y/z")), 0);
+    EXPECT_EQ(list_dir(scratch / "x/y/z"), (std::vector<std::string>{"one.dll", "setup.exe", "two.txt"}));
+    EXPECT_EQ(read_file(scratch / "x/y/z/one.dll"), random_bytes(3000, 1));
 
-    // A bare archive is read from its first byte.
-    write_file(scratch / "bare.arj", two_files_and_setup());
+    // A bare archive is read from its first byte, and has no prompt field.
+    ArchiveWriter one;
+    write_file(scratch / "bare.arj", one.stored("setup.exe", to_bytes("MZ")).finish());
     EXPECT_EQ(iunpack("list " + (scratch / "bare.arj")), 0);
-    EXPECT_EQ(lines_of(out).size(), 4u);
+    EXPECT_EQ(lines_of(out).size(), 2u);
+    EXPECT_EQ(iunpack("test " + (scratch / "bare.arj")), 0);
+    EXPECT_EQ(lines_of(out).back(), "1 entry, 0 failed");
 }
 
 TEST_F(Tool, FailuresArePrintedAsErrors) {
@@ -189,8 +197,14 @@ TEST_F(Tool, FailuresArePrintedAsErrors) {
     w.entry(h, bad).stored("ok.txt", to_bytes("fine"));
     std::string path = installer(w.finish());
     EXPECT_EQ(iunpack("test " + path), 1);
-    EXPECT_EQ(lines_of(err), std::vector<std::string>{"error: File has bad CRC !"});
+    EXPECT_EQ(lines_of(err), std::vector<std::string>{"error: " + path + ": entry bad.bin: File has bad CRC !"});
     EXPECT_EQ(lines_of(out), (std::vector<std::string>{"FAILED bad.bin", "ok     ok.txt", "2 entries, 1 failed"}));
+    // extract leaves no file of an entry that failed, and says so.
+    EXPECT_EQ(iunpack("extract " + path + " " + (scratch / "x")), 1);
+    EXPECT_EQ(lines_of(err), (std::vector<std::string>{
+                                 "error: " + path + ": entry bad.bin: File has bad CRC !",
+                                 "note: removed " + (scratch / "x/bad.bin") + ", the file of the entry that failed"}));
+    EXPECT_TRUE(list_dir(scratch / "x").empty());
 
     ArchiveWriter unsafe;
     HeaderFields up = stored_fields("x", to_bytes("x"));
@@ -198,14 +212,9 @@ TEST_F(Tool, FailuresArePrintedAsErrors) {
     up.entry_name_pos = 0;
     unsafe.entry(up, to_bytes("x"));
     EXPECT_EQ(iunpack("extract " + installer(unsafe.finish()) + " " + (scratch / "y")), 1);
-    EXPECT_EQ(lines_of(err), std::vector<std::string>{"error: Create file error !"});
+    EXPECT_EQ(lines_of(err), std::vector<std::string>{"error: " + path + ": entry ../escape: Create file error ! (the "
+                                                      "launcher refuses this name: it is no plain Windows file name)"});
     EXPECT_FALSE(exists(scratch / "escape"));
-
-    EXPECT_EQ(iunpack("list " + (scratch / "missing.exe")), 1);
-    EXPECT_EQ(lines_of(err), std::vector<std::string>{"error: Open archive file error !"});
-    write_file(scratch / "short.exe", Bytes(100, 'M'));
-    EXPECT_EQ(iunpack("list " + (scratch / "short.exe")), 1);
-    EXPECT_EQ(lines_of(err).back(), "error: Invalid header of archive !");
 }
 
 // Names and the question reach the terminal with every control byte
@@ -224,7 +233,7 @@ TEST_F(Tool, ControlCharactersAreShownEscaped) {
         return false;
     };
     EXPECT_EQ(iunpack("list " + path), 0);
-    EXPECT_TRUE(lines_of(out).back().ends_with("  " + shown)) << out;
+    EXPECT_TRUE(lines_of(out).back().ends_with("  " + shown + "  (the launcher refuses this name)")) << out;
     EXPECT_EQ(iunpack("test " + path), 1);
     EXPECT_EQ(lines_of(out)[1], "FAILED " + shown);
     EXPECT_FALSE(raw_control(out + err));
@@ -242,30 +251,120 @@ TEST_F(Tool, ExtractNeverWritesThroughWhatIsInTheWay) {
     make_dir(dir);
     ASSERT_EQ(symlink((scratch / "outside.txt").c_str(), (dir + "/setup.exe").c_str()), 0);
     EXPECT_EQ(iunpack("extract " + path + " " + dir), 1);
-    EXPECT_EQ(lines_of(err), (std::vector<std::string>{"error: Create file error !",
-                                                       "error: " + dir + "/setup.exe is a symbolic link: extract never "
-                                                       "replaces a file nor writes through a link"}));
+    EXPECT_EQ(lines_of(err), std::vector<std::string>{"error: " + path + ": entry setup.exe: " + dir + "/setup.exe is "
+                                                      "a symbolic link: extract never replaces a file nor writes "
+                                                      "through a link"});
     EXPECT_FALSE(exists(scratch / "outside.txt"));
 
     unlink((dir + "/setup.exe").c_str());
     write_file(dir + "/one.dll", to_bytes("mine"));
     EXPECT_EQ(iunpack("extract " + path + " " + dir), 1);
-    EXPECT_EQ(lines_of(err).back(), "error: " + dir + "/one.dll exists already: extract never replaces a file nor "
-                                    "writes through a link");
+    EXPECT_EQ(lines_of(err), std::vector<std::string>{"error: " + path + ": entry one.dll: " + dir + "/one.dll exists "
+                                                      "already: extract never replaces a file nor writes through a "
+                                                      "link"});
     EXPECT_EQ(read_file(dir + "/one.dll"), to_bytes("mine"));
 }
 
-TEST_F(Tool, BadArguments) {
-    const char* bad[] = {"", "frobnicate", "run", "run a b", "run a --answer maybe", "run a --answer",
-                         "run a --setup", "run a --bogus", "list", "list a b", "extract a"};
-    for (const char* arguments : bad) {
+// Each bad command line and input with the message it must give: usage
+// errors name the command and the word at fault, with a pointer to the
+// command's help (exit status 2); failures name the file or option and
+// give the system's reason, in one line (exit status 1). <dir> stands for
+// the scratch folder.
+TEST_F(Tool, BadCommandLinesAndInputsWithTheirMessages) {
+    const std::string dir = scratch.path;
+    make_dir(dir + "/f");
+    write_file(dir + "/f/setup.exe", to_bytes("MZ"));
+    make_dir(dir + "/nosetup");
+    write_file(dir + "/nosetup/readme.txt", to_bytes("r"));
+    write_file(dir + "/passwd", to_bytes("root:x:0:0:root:/root:/bin/sh\n"));
+    ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    // An endless writer for the FIFO, ended by the pipe closing or the timeout.
+    const std::string endless_fifo = "(timeout 20 yes ><dir>/fifo 2>/dev/null &) &&";
+    const std::string pack_f = "pack <dir>/f -o <dir>/o.exe";
+    struct Row {
+        std::string prefix;     // shell text before the binary
+        std::string arguments;
+        int status;
+        std::string message;    // the first line on standard error
+    } rows[] = {
+        {"", "", 2, "iunpack: missing COMMAND"},
+        {"", "frobnicate", 2, "iunpack: unknown command frobnicate"},
+        {"", "list", 2, "iunpack list: list takes one FILE"},
+        {"", "list a b", 2, "iunpack list: list takes one FILE"},
+        {"", "list --all a", 2, "iunpack list: unknown option --all"},
+        {"", "extract a", 2, "iunpack extract: extract takes FILE and DIR"},
+        {"", "run", 2, "iunpack run: run takes one FILE"},
+        {"", "run a b", 2, "iunpack run: run takes one FILE"},
+        {"", "run a --answer maybe", 2, "iunpack run: --answer takes yes or no, not maybe"},
+        {"", "run a --answer", 2, "iunpack run: --answer needs yes or no"},
+        {"", "run a --setup", 2, "iunpack run: --setup needs COMMAND"},
+        {"", "run a --bogus", 2, "iunpack run: unknown option --bogus"},
+        {"", "run a --answer yes --answer no", 2, "iunpack run: --answer given twice"},
+        {"", "run --setup true -- a --answer", 2, "iunpack run: run takes one FILE"},
+        {"", "pack --methd 1 <dir>/f -o <dir>/o.exe", 2, "iunpack pack: unknown option --methd"},
+        {"", pack_f + " -o <dir>/p.exe", 2, "iunpack pack: -o given twice"},
+        {"", pack_f + " --force --force", 2, "iunpack pack: --force given twice"},
+        {"", pack_f + " --method 2", 2, "iunpack pack: --method takes 0, 1 or 4, not 2"},
+        {"", "pack <dir>/f -o", 2, "iunpack pack: -o needs INSTALLER.exe"},
+        {"", "pack <dir>/f", 2, "iunpack pack: needs -o INSTALLER.exe"},
+        {"", "verify <dir>/o.exe --stub win32 --stub win64", 2, "iunpack verify: --stub given twice"},
+        {"", "list <dir>/missing.exe", 1, "error: cannot open <dir>/missing.exe: No such file or directory"},
+        {"", "list <dir>/passwd", 1,
+         "error: <dir>/passwd: neither an installer (it is shorter than 49352 bytes) nor an archive (it does not start "
+         "with 60 EA)"},
+        {"", "test <dir>", 1, "error: cannot read <dir>: Is a directory"},
+        {"", "verify /dev/zero", 1, "error: /dev/zero is not a regular file"},
+        {"", "pack <dir>/nosetup -o <dir>/o.exe", 1,
+         "iunpack pack: error: no entry named setup.exe (the launcher runs it) (--force packs it all the same)"},
+        {"", "pack <dir>/f -o <dir>/no/such/o.exe", 1,
+         "iunpack pack: error: cannot create <dir>/no/such/o.exe: No such file or directory"},
+        {"", "pack /dev/zero -o <dir>/o.exe", 1,
+         "iunpack pack: error: /dev/zero is neither a regular file, a folder nor an archive"},
+        {"", "pack --stub /dev/zero " + pack_f.substr(5), 1,
+         "iunpack pack: error: the stub /dev/zero is larger than the 49152 bytes before the prompt field"},
+        {endless_fifo, "pack --stub <dir>/fifo " + pack_f.substr(5), 1,
+         "iunpack pack: error: the stub <dir>/fifo is larger than the 49152 bytes before the prompt field"},
+        {"", "pack --prompt-file /dev/zero " + pack_f.substr(5), 1,
+         "iunpack pack: error: the prompt file /dev/zero holds more than the 199 bytes of a prompt and a final line "
+         "break (it is never cut)"},
+        {endless_fifo, "pack --prompt-file <dir>/fifo " + pack_f.substr(5), 1,
+         "iunpack pack: error: the prompt file <dir>/fifo holds more than the 199 bytes of a prompt and a final line "
+         "break (it is never cut)"},
+        {"SOURCE_DATE_EPOCH=9223372036854775807", pack_f, 1,
+         "iunpack pack: error: SOURCE_DATE_EPOCH is 9223372036854775807, outside the times an archive holds "
+         "(315532800 to 4354819199: 1980-01-01 to 2107-12-31 UTC)"},
+        {"SOURCE_DATE_EPOCH=315532799", pack_f, 1,
+         "iunpack pack: error: SOURCE_DATE_EPOCH is 315532799, outside the times an archive holds (315532800 to "
+         "4354819199: 1980-01-01 to 2107-12-31 UTC)"},
+    };
+    auto with_dir = [&](std::string text) {
+        for (size_t at; (at = text.find("<dir>")) != std::string::npos;) text.replace(at, 5, dir);
+        return text;
+    };
+    for (const Row& row : rows) {
+        std::string arguments = with_dir(row.arguments);
         SCOPED_TRACE(arguments);
-        EXPECT_EQ(iunpack(arguments), 2);
-        EXPECT_NE(err.find("iunpack --help"), std::string::npos);
+        EXPECT_EQ(run_iunpack(arguments, &out, &err, with_dir(row.prefix)), row.status) << err;
+        std::vector<std::string> lines = lines_of(err);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines[0], with_dir(row.message));
+        if (row.status == 2) {
+            // The command's own help, once the command is known.
+            std::string command = row.message.starts_with("iunpack: ") ? "" : row.arguments.substr(0, row.arguments.find(' ')) + " ";
+            EXPECT_EQ(lines, (std::vector<std::string>{lines[0], "Try 'iunpack " + command + "--help'."}));
+        } else {
+            EXPECT_EQ(lines.size(), 1u);
+        }
+        EXPECT_FALSE(exists(dir + "/o.exe"));
     }
+    EXPECT_EQ(iunpack("--version"), 0);
+    EXPECT_EQ(out, std::string("iunpack ") + IUNPACK_VERSION + "\n");
     EXPECT_EQ(iunpack("--help"), 0);
     for (const char* command : {"run FILE", "list FILE", "test FILE", "extract FILE DIR", "pack [--stub", "verify INSTALLER"})
         EXPECT_NE(out.find(command), std::string::npos) << command;
+    EXPECT_EQ(iunpack("pack --help"), 0);
+    EXPECT_TRUE(out.starts_with("  pack [--stub")) << out;
+    EXPECT_EQ(out.find("verify INSTALLER"), std::string::npos) << out;
 }
 
 // Archives made by the Debian archiver, used as a black box.

@@ -177,6 +177,7 @@ TEST_F(Pack, RefusesEntriesTheLauncherWouldRefuseEvenWhenForced) {
         {{"CON.txt", "x"}, "not one plain file name"},
         {{std::string(240, 'n'), "x"}, "longer than 239"},
         {{"disk2/SETUP.EXE", "t", 6}, "a second file of that name (compared without regard to case"},
+        {{"evilsetup.exe", "x", 4}, "has its name offset 4 inside a name component"},
     };
     for (const Case& c : cases) {
         write("bad.arj", archive({{"setup.exe", "s"}, c.entry}));
@@ -242,12 +243,14 @@ TEST_F(Pack, ReadsTheArchiveOnce) {
     EXPECT_EQ(slice(installer, 49352, installer.size() - 49352), read("good.arj"));
 }
 
-// Interrupted while it waits for its archive, pack leaves no temporary
-// installer behind.
+// Interrupted while it waits for its archive, by any signal that ends a
+// process (from the terminal, the session or a closed pipe), pack leaves no
+// temporary installer behind.
 TEST_F(Pack, InterruptionRemovesTheTemporaryInstaller) {
     std::string fifo = path("fifo.arj");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    for (const char* signal_name : {"INT", "TERM"}) {
+    const std::pair<const char*, int> signals[] = {{"INT", 2}, {"TERM", 15}, {"HUP", 1}, {"PIPE", 13}, {"QUIT", 3}};
+    for (auto [signal_name, number] : signals) {
         // The tool in the background; its exit status once the signal came.
         std::string wait_and_signal = " & pid=$!; for i in $(seq 200); do ls " + path("out.exe") +
                                       ".* >/dev/null 2>&1 && break; sleep 0.05; done; kill -" + signal_name +
@@ -256,7 +259,7 @@ TEST_F(Pack, InterruptionRemovesTheTemporaryInstaller) {
         ASSERT_EQ(run_iunpack("pack --stub " + path("stub.exe") + " " + fifo + " -o " + path("out.exe") + wait_and_signal,
                               &out, &err),
                   0);
-        EXPECT_EQ(out, std::to_string(128 + (signal_name[0] == 'I' ? 2 : 15)) + "\n");
+        EXPECT_EQ(out, std::to_string(128 + number) + "\n") << signal_name;
         expect_nothing_written();
     }
 }

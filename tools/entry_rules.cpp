@@ -9,6 +9,7 @@
 #include "common/crc32.h"
 #include "common/unpack_state.h"
 #include "shell/install_driver.h"
+#include "tools/little_endian.h"
 #include "tools/pack_messages.h"
 #include "tools/system_files.h"
 #include "tools/terminal_text.h"
@@ -29,7 +30,7 @@ struct WalkState {
     Platform table;                       // what `platform` points at during a walk
     std::string last_message;             // the text of the last message box the launcher's code showed
     const std::vector<uint8_t>* memory;   // the archive in memory, or nullptr for a file
-    size_t position;                      // where the next memory read starts; may lie past the end
+    uint64_t position;                    // where the next memory read starts, 64-bit on every build; may lie past the end
 };
 WalkState walk;
 
@@ -45,16 +46,18 @@ FileHandle memory_fopen(const char*, const char* mode) {
 }
 size_t memory_fread(void* buffer, size_t size, size_t count, FileHandle) {
     const std::vector<uint8_t>& bytes = *walk.memory;
-    size_t left = walk.position < bytes.size() ? bytes.size() - walk.position : 0;
-    size_t items = size == 0 ? 0 : (left / size < count ? left / size : count);
-    if (items) memcpy(buffer, bytes.data() + walk.position, items * size);
+    uint64_t left = walk.position < bytes.size() ? bytes.size() - walk.position : 0;
+    size_t items = size == 0 ? 0 : (left / size < count ? size_t(left / size) : count);
+    if (items) memcpy(buffer, bytes.data() + size_t(walk.position), items * size);
     walk.position += items * size;
     return items;
 }
+// An entry's data may claim to reach gigabytes past the bytes in memory:
+// the position holds it on 32-bit builds too (it never wraps back into them).
 int memory_fseek(FileHandle, int64_t offset, int origin) {
     int64_t base = origin == SEEK_FROM_START ? 0 : int64_t(walk.position);
     if (base + offset < 0) return -1;
-    walk.position = size_t(base + offset);
+    walk.position = uint64_t(base + offset);
     return 0;
 }
 int memory_fclose(FileHandle) { return 0; }
@@ -65,8 +68,14 @@ FileHandle removable_fopen(const char* path, const char* mode) {
     return strcmp(mode, "rb") == 0 ? open_removable_for_reading(path) : nullptr;
 }
 
-uint32_t raw32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+// Why the launcher refuses the current entry's name (entry_output_name
+// gave none).
+std::string name_refusal() {
+    uint16_t pos = unpack.header.entry_name_pos;
+    char before = pos > 0 && pos < NAME_BUFFER_SIZE ? unpack.header_name[pos - 1] : '/';
+    if (before != '/' && before != '\\')
+        return "has its name offset " + std::to_string(pos) + " inside a name component, not at its start";
+    return PLAIN_NAME_REFUSAL;
 }
 
 // The launcher's walk: main header, then per entry its validation and
@@ -100,10 +109,11 @@ ArchiveWalk run_walk(const char* path, int64_t offset) {
         e.stored = stored;
         const char* name = entry_output_name();
         e.name = name ? name : "";
+        if (!name) e.name_refusal = name_refusal();
         if (validate_entry() != 0) e.refusal = walk.last_message;
         e.start = start - offset;
         e.end = unpack.header.data_end - offset;
-        e.dos_time = raw32(unpack.header.raw + FIELD_DOS_TIME);
+        e.dos_time = le32(unpack.header.raw + FIELD_DOS_TIME);
         e.original_size = unpack.header.original_size;
         e.compressed_size = unpack.header.compressed_size;
         result.entries.push_back(e);
@@ -171,8 +181,8 @@ bool check_entries(const std::vector<PackEntry>& entries, bool force) {
                                           "would be stored flat as " + visible_text(e.name.c_str()));
         }
         if (e.name.empty()) {
-            pack_error(origin + ": the name " + visible_text(e.stored.c_str()) +
-                       " is not one plain file name that Windows opens as it stands (the launcher refuses it)");
+            pack_error(origin + ": the name " + visible_text(e.stored.c_str()) + " " + e.name_refusal +
+                       " (the launcher refuses it)");
             ok = false;
         } else if (e.name.size() > ENTRY_NAME_MAX) {
             pack_error(origin + ": the name is longer than " + std::to_string(ENTRY_NAME_MAX) +

@@ -23,8 +23,12 @@ ArchiveWalk walk_archive_bytes(const std::vector<uint8_t>& bytes);
 // Walks the archive that starts at `offset` in the file `path`.
 ArchiveWalk walk_archive_file(const char* path, int64_t offset);
 
+// Why the launcher refuses a name that is not at fault by its name offset.
+inline constexpr const char PLAIN_NAME_REFUSAL[] = "is not one plain file name that Windows opens as it stands";
+
 // The file name the launcher writes for an entry stored under `name` with
-// no path: `name` itself, or "" when the launcher refuses it.
+// no path: `name` itself, or "" when the launcher refuses it
+// (PLAIN_NAME_REFUSAL).
 std::string launcher_output_name(const std::string& name);
 
 // Checks every entry and the set of them, printing each problem with the

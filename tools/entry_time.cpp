@@ -9,6 +9,10 @@
 namespace {
 
 constexpr int64_t SECONDS_PER_DAY = 86400;
+// The times a DOS date and time holds: 1980-01-01 00:00:00 to 2107-12-31
+// 23:59:59 (UTC here).
+constexpr int64_t DOS_TIME_FIRST = 315532800;
+constexpr int64_t DOS_TIME_LAST = 4354819199;
 
 // The proleptic Gregorian date of a day counted from 1970-01-01, by whole
 // 400-year eras (146097 days, starting on a March 1st): arithmetic only,
@@ -34,8 +38,15 @@ bool time_clamp_from_environment(TimeClamp& clamp, std::string& error) {
     char* end = nullptr;
     errno = 0;
     long long seconds = strtoll(value, &end, 10);
-    if (*value == 0 || *end != 0 || errno == ERANGE || seconds < 0) {
+    if (*value == 0 || *end != 0 || errno == ERANGE) {
         error = std::string("SOURCE_DATE_EPOCH is \"") + value + "\", not a number of seconds";
+        return false;
+    }
+    // A limit outside them would date the main header before its entries.
+    if (seconds < DOS_TIME_FIRST || seconds > DOS_TIME_LAST) {
+        error = std::string("SOURCE_DATE_EPOCH is ") + value + ", outside the times an archive holds (" +
+                std::to_string(DOS_TIME_FIRST) + " to " + std::to_string(DOS_TIME_LAST) +
+                ": 1980-01-01 to 2107-12-31 UTC)";
         return false;
     }
     clamp.set = true;

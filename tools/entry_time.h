@@ -12,7 +12,8 @@ struct TimeClamp {
 };
 
 // Reads SOURCE_DATE_EPOCH. False, with `error` set, when it is set but not
-// a whole number of seconds.
+// a whole number of seconds within the times a DOS date holds (1980-01-01
+// to 2107-12-31).
 bool time_clamp_from_environment(TimeClamp& clamp, std::string& error);
 // DOS date << 16 | DOS time of `unix_seconds` in UTC, clamped.
 uint32_t entry_dos_time(int64_t unix_seconds, const TimeClamp& clamp);

@@ -1,8 +1,8 @@
 // The installer is written to a temporary file beside its target, created
 // exclusively, and renamed over the target at the end, so that no partial
 // installer ever stands under the target's name. An interruption removes
-// the temporary file: SIGINT and SIGTERM on POSIX, Ctrl+C, Ctrl+Break and
-// closing the console on Windows. installer_file_posix.cpp and
+// the temporary file: SIGINT, SIGTERM, SIGHUP, SIGPIPE and SIGQUIT on
+// POSIX, Ctrl+C, Ctrl+Break and closing the console on Windows. installer_file_posix.cpp and
 // installer_file_win32.cpp implement it.
 #pragma once
 

@@ -1,5 +1,6 @@
 // The temporary installer on POSIX: mkstemp beside the target, fsync,
-// rename; SIGINT and SIGTERM remove it.
+// rename; the signals that end a process by default (from the terminal,
+// the session or a closed pipe) remove it.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,8 +12,12 @@
 
 #include "tools/installer_file.h"
 #include "tools/pack_messages.h"
+#include "tools/terminal_text.h"
 
 namespace {
+
+// Each of them would end pack and leave the temporary file.
+constexpr int INTERRUPTIONS[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT};
 
 // The temporary installer, removed when pack is interrupted.
 struct PackCleanup {
@@ -27,12 +32,11 @@ void remove_temp_and_reraise(int signal_number) {
     raise(signal_number);
 }
 
-// SIGINT and SIGTERM, held back while the temporary file comes and goes.
+// The interruptions, held back while the temporary file comes and goes.
 void block_interruptions(bool block) {
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
+    for (int s : INTERRUPTIONS) sigaddset(&set, s);
     sigprocmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
 }
 
@@ -41,18 +45,17 @@ void block_interruptions(bool block) {
 FILE* create_temp_installer(const char* output) {
     std::string pattern = std::string(output) + ".XXXXXX";
     if (pattern.size() >= sizeof cleanup.temp_path) {
-        pack_error(std::string("the path ") + output + " is too long");
+        pack_error("the path " + visible_path(output) + " is too long");
         return nullptr;
     }
     memcpy(cleanup.temp_path, pattern.c_str(), pattern.size() + 1);
-    signal(SIGINT, remove_temp_and_reraise);
-    signal(SIGTERM, remove_temp_and_reraise);
+    for (int s : INTERRUPTIONS) signal(s, remove_temp_and_reraise);
     block_interruptions(true);
     int fd = mkstemp(cleanup.temp_path);
     cleanup.armed = fd >= 0;
     block_interruptions(false);
     if (fd < 0) {
-        pack_error(std::string("cannot create a file beside ") + output + ": " + strerror(errno));
+        pack_error("cannot create " + visible_path(output) + ": " + strerror(errno));
         return nullptr;
     }
     FILE* file = fdopen(fd, "w+b");
@@ -60,7 +63,7 @@ FILE* create_temp_installer(const char* output) {
         int error = errno;
         close(fd);
         settle_temp_installer(false, output);
-        pack_error(std::string("cannot write ") + output + ": " + strerror(error));
+        pack_write_error(output, error);
     }
     return file;
 }
@@ -89,6 +92,6 @@ bool settle_temp_installer(bool keep, const char* output) {
     if (!ok) unlink(cleanup.temp_path);
     cleanup.armed = 0;
     block_interruptions(false);
-    if (keep && !ok) pack_error(std::string("cannot write ") + output + ": " + strerror(saved));
+    if (keep && !ok) pack_write_error(output, saved);
     return ok;
 }

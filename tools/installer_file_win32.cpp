@@ -14,6 +14,7 @@
 
 #include "tools/installer_file.h"
 #include "tools/pack_messages.h"
+#include "tools/terminal_text.h"
 #include "tools/win32_errno.h"
 
 namespace {
@@ -79,7 +80,7 @@ FILE* create_temp_installer(const char* output) {
     if (!cleanup.armed) set_errno_from_last_error();
     LeaveCriticalSection(&cleanup.lock);
     if (handle == INVALID_HANDLE_VALUE) {
-        pack_error(std::string("cannot create a file beside ") + output + ": " + strerror(errno));
+        pack_error("cannot create " + visible_path(output) + ": " + strerror(errno));
         return nullptr;
     }
     int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
@@ -89,7 +90,7 @@ FILE* create_temp_installer(const char* output) {
         if (fd >= 0) _close(fd);
         else CloseHandle(handle);
         settle_temp_installer(false, output);
-        pack_error(std::string("cannot write ") + output + ": " + strerror(error));
+        pack_write_error(output, error);
     }
     return file;
 }
@@ -123,6 +124,6 @@ bool settle_temp_installer(bool keep, const char* output) {
     if (!ok && cleanup.armed) DeleteFileA(cleanup.temp_path);
     cleanup.armed = false;
     LeaveCriticalSection(&cleanup.lock);
-    if (keep && !ok) pack_error(std::string("cannot write ") + output + ": " + strerror(saved));
+    if (keep && !ok) pack_write_error(output, saved);
     return ok;
 }

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -30,9 +31,30 @@
 #include "tools/pack_inputs.h"
 #include "tools/pack_messages.h"
 #include "tools/pack_progress.h"
+#include "tools/command_line.h"
 #include "tools/stubs.h"
 #include "tools/terminal_text.h"
 #include "tools/usage_error.h"
+
+const char PACK_USAGE[] =
+    "  pack [--stub win32|win64|STUB.exe] [--prompt TEXT | --prompt-file FILE]\n"
+    "       [--method 0|1|4] [--force] INPUT... -o INSTALLER.exe\n"
+    "      Makes an installer: the stub padded to 49152 bytes, the 200-byte\n"
+    "      prompt field (at most 199 bytes of text) and an archive of the\n"
+    "      INPUTs. An INPUT is a file, a folder (its own files) or an archive\n"
+    "      (its entries passed through unchanged; a lone archive is written\n"
+    "      as it is). Files are stored under their plain names, setup.exe\n"
+    "      first, then by name, compressed with --method (default 1; an\n"
+    "      entry that does not shrink is stored), dated by their modification\n"
+    "      time in UTC (no later than $SOURCE_DATE_EPOCH when set): the same\n"
+    "      inputs give the same bytes. --stub defaults to win32, the i686\n"
+    "      product stub carried by this iunpack; win64 is the x86_64 one.\n"
+    "      Refuses what the launcher would refuse (entries, names that are no\n"
+    "      plain Windows file name or do not fit, two names equal without\n"
+    "      regard to case), files of 4 GiB or more and a stub that does not\n"
+    "      fit; unless --force, also files in subfolders of a folder (then\n"
+    "      stored flat), names or a prompt with bytes above 127, no setup.exe\n"
+    "      and a stub that is no PE file. Nothing is left on failure.\n";
 
 namespace {
 
@@ -56,23 +78,24 @@ bool check_stub(const PackOptions& o, Stub& stub) {
         pack_error(error);
         return false;
     }
-    if (stub.bytes.size() > size_t(PAYLOAD_OFFSET)) {
-        pack_error("the stub " + stub.label + " is larger than the 49152 bytes before the prompt field");
-        return false;
-    }
     if (!is_pe(stub.bytes)) return pack_problem(o.force, "the stub " + stub.label + " is not a PE executable");
     return true;
 }
 
 // The prompt field's text: at most PROMPT_FIELD_SIZE - 1 bytes, passed
 // on as they are (the stub shows them in the system's ANSI code page). A
-// prompt file's final line break is not part of the question.
+// prompt file's final line break (CR LF at most) is not part of the
+// question, so a file of more than that is refused unread.
 bool make_prompt(const PackOptions& o, std::string& prompt) {
+    constexpr size_t PROMPT_FILE_MAX = PROMPT_FIELD_SIZE - 1 + 2;
     if (o.prompt) prompt = o.prompt;
     if (o.prompt_file) {
         std::vector<uint8_t> bytes;
-        if (!read_file_bytes(o.prompt_file, bytes)) {
-            pack_error(std::string("cannot read the prompt file ") + o.prompt_file + ": " + strerror(errno));
+        if (!read_file_bytes(o.prompt_file, bytes, PROMPT_FILE_MAX)) {
+            std::string file = visible_path(o.prompt_file);
+            pack_error(errno == EFBIG ? "the prompt file " + file + " holds more than the 199 bytes of a prompt " +
+                                            "and a final line break (it is never cut)"
+                                      : "cannot read the prompt file " + file + ": " + strerror(errno));
             return false;
         }
         prompt.assign(bytes.begin(), bytes.end());
@@ -119,7 +142,7 @@ bool write_archive(ByteSink& sink, const PackInputs& inputs, std::vector<PackEnt
                    const TimeClamp& clamp) {
     if (inputs.single_archive) {
         if (sink.write(inputs.single_archive->data(), inputs.single_archive->size())) return true;
-        pack_error(std::string("cannot write ") + o.output + ": " + strerror(errno));
+        pack_write_error(o.output, errno);
         return false;
     }
     uint64_t total = 0;
@@ -153,7 +176,7 @@ bool write_archive(ByteSink& sink, const PackInputs& inputs, std::vector<PackEnt
             const std::vector<uint8_t>& bytes = *e.archive;
             ok = e.start >= 0 && e.start <= e.end && uint64_t(e.end) <= bytes.size() &&
                  sink.write(bytes.data() + e.start, size_t(e.end - e.start));
-            if (!ok) pack_error(std::string("cannot write ") + o.output + ": " + strerror(errno));
+            if (!ok) pack_write_error(o.output, errno);
         }
     }
     progress.clear();
@@ -192,18 +215,18 @@ bool write_installer(FILE* f, const Stub& stub, const std::string& prompt, const
     std::copy(stub.bytes.begin(), stub.bytes.end(), head.begin());
     std::copy(prompt.begin(), prompt.end(), head.begin() + PAYLOAD_OFFSET);
     bool ok = fwrite(head.data(), 1, head.size(), f) == head.size();
-    if (!ok) pack_error(std::string("cannot write ") + o.output + ": " + strerror(errno));
+    if (!ok) pack_write_error(o.output, errno);
     if (ok) {
         FileSink sink(f);
         ok = write_archive(sink, inputs, entries, o, clamp);
     }
     if (ok && !flush_to_disk(f)) {
-        pack_error(std::string("cannot write ") + o.output + ": " + strerror(errno));
+        pack_write_error(o.output, errno);
         ok = false;
     }
     ok = ok && check_written(entries);
     if (fclose(f) != 0 && ok) {
-        pack_error(std::string("cannot write ") + o.output + ": " + strerror(errno));
+        pack_write_error(o.output, errno);
         ok = false;
     }
     return ok;
@@ -214,12 +237,14 @@ bool write_installer(FILE* f, const Stub& stub, const std::string& prompt, const
 bool gather_and_write(FILE* f, const Stub& stub, const std::string& prompt, PackInputs& inputs, const PackOptions& o,
                       const TimeClamp& clamp) {
     // A folder may hold the installer being written (and the one it
-    // replaces): neither is packed.
-    std::set<FileIdentity> left_out;
+    // replaces): neither is packed. The notes name the installer, not the
+    // temporary file it is written to.
+    std::map<FileIdentity, std::string> left_out;
+    std::string output = visible_path(o.output);
     FileIdentity identity;
-    if (temp_installer_identity(f, identity)) left_out.insert(identity);
+    if (temp_installer_identity(f, identity)) left_out[identity] = output + " is left out: it is the installer being written";
     FileStatus st;
-    if (file_status(o.output, st)) left_out.insert(st.identity);
+    if (file_status(o.output, st)) left_out[st.identity] = output + " is left out: it is the installer it replaces";
     bool ok = gather_inputs(o.inputs, clamp, left_out, inputs);
     std::vector<PackEntry>& entries = inputs.entries;
     if (ok && !inputs.single_archive) order_entries(entries);
@@ -237,34 +262,36 @@ void print_summary(const char* output, const std::vector<PackEntry>& entries, do
     }
     char ratio[16] = "-";
     if (original) snprintf(ratio, sizeof ratio, "%.3g%%", 100.0 * double(packed) / double(original));
-    printf("packed %s: %zu entries, %llu bytes into %llu (%s), %.1f s\n", output, entries.size(),
-           static_cast<unsigned long long>(original), static_cast<unsigned long long>(packed), ratio, seconds);
+    printf("packed %s: %s, %llu bytes into %llu (%s), %.1f s\n", output,
+           counted(entries.size(), "entry", "entries").c_str(), static_cast<unsigned long long>(original),
+           static_cast<unsigned long long>(packed), ratio, seconds);
 }
 
 }  // namespace
 
 int pack_command(int argc, char** argv) {
     auto started = std::chrono::steady_clock::now();
+    static constexpr OptionSpec OPTIONS[] = {
+        {"--stub", "win32, win64 or STUB.exe"}, {"--prompt", "TEXT"},        {"--prompt-file", "FILE"},
+        {"--method", "0, 1 or 4"},              {"-o", "INSTALLER.exe"},     {"--force", nullptr},
+    };
+    CommandLine line;
+    int status;
+    if (!parse_command_line("pack", PACK_USAGE, argc, argv, OPTIONS, line, status)) return status;
     PackOptions o;
-    for (int i = 0; i < argc; i++) {
-        const char* a = argv[i];
-        bool takes_value = strcmp(a, "--stub") == 0 || strcmp(a, "--prompt") == 0 ||
-                           strcmp(a, "--prompt-file") == 0 || strcmp(a, "--method") == 0 || strcmp(a, "-o") == 0;
-        if (takes_value && i + 1 == argc) return usage_error("an option lacks its value", "pack");
-        if (strcmp(a, "--stub") == 0) o.stub = argv[++i];
-        else if (strcmp(a, "--prompt") == 0) o.prompt = argv[++i];
-        else if (strcmp(a, "--prompt-file") == 0) o.prompt_file = argv[++i];
-        else if (strcmp(a, "-o") == 0) o.output = argv[++i];
-        else if (strcmp(a, "--force") == 0) o.force = true;
-        else if (strcmp(a, "--method") == 0) {
-            const char* m = argv[++i];
-            if (strcmp(m, "0") != 0 && strcmp(m, "1") != 0 && strcmp(m, "4") != 0)
-                return usage_error("--method takes 0, 1 or 4", "pack");
-            o.method = uint8_t(m[0] - '0');
-        } else if (a[0] == '-' && a[1] != 0) return usage_error("unknown option", "pack");
-        else o.inputs.push_back(a);
+    o.stub = line.value("--stub");
+    o.prompt = line.value("--prompt");
+    o.prompt_file = line.value("--prompt-file");
+    o.output = line.value("-o");
+    o.force = line.value("--force") != nullptr;
+    o.inputs = line.operands;
+    if (const char* m = line.value("--method")) {
+        if (strcmp(m, "0") != 0 && strcmp(m, "1") != 0 && strcmp(m, "4") != 0)
+            return usage_error(("--method takes 0, 1 or 4, not " + visible_text(m)).c_str(), "pack");
+        o.method = uint8_t(m[0] - '0');
     }
-    if (o.inputs.empty() || !o.output) return usage_error("needs INPUT... and -o INSTALLER.exe", "pack");
+    if (o.inputs.empty()) return usage_error("needs an INPUT: a file, a folder or an archive", "pack");
+    if (!o.output) return usage_error("needs -o INSTALLER.exe", "pack");
     if (o.prompt && o.prompt_file) return usage_error("--prompt and --prompt-file exclude each other", "pack");
 
     TimeClamp clamp;

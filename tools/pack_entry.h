@@ -8,6 +8,7 @@
 
 struct PackEntry {
     std::string name;       // the file the launcher writes; "" when it refuses the stored name
+    std::string name_refusal;  // why the launcher refuses it, when it does
     std::string stored;     // the name the header holds (an archive's entry may have a path)
     std::string origin;     // names the entry in messages: a file's path, or "ARCHIVE: entry NAME"
     // A file:

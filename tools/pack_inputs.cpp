@@ -17,7 +17,7 @@ namespace {
 // What gathering carries through the folders.
 struct Gathering {
     const TimeClamp& clamp;                 // for the entries' times
-    const std::set<FileIdentity>& left_out; // files never packed
+    const std::map<FileIdentity, std::string>& left_out;  // files never packed, with the note that says why
     std::set<FileIdentity> folders_seen;    // each folder walked once, whatever links lead to it
     PackInputs& out;                        // what is gathered
 };
@@ -28,6 +28,7 @@ PackEntry file_entry(const std::string& path, const FileStatus& st, bool nested,
     PackEntry e;
     e.stored = path_base_name(path);
     e.name = launcher_output_name(e.stored);
+    if (e.name.empty()) e.name_refusal = PLAIN_NAME_REFUSAL;
     e.origin = path;
     e.path = path;
     e.file_size = st.size;
@@ -36,9 +37,10 @@ PackEntry file_entry(const std::string& path, const FileStatus& st, bool nested,
     return e;
 }
 
-bool is_left_out(const Gathering& g, const std::string& path, const FileStatus& st) {
-    if (!g.left_out.count(st.identity)) return false;
-    fprintf(stderr, "iunpack pack: note: %s is left out: it is the installer being written\n", shown(path).c_str());
+bool is_left_out(const Gathering& g, const FileStatus& st) {
+    auto found = g.left_out.find(st.identity);
+    if (found == g.left_out.end()) return false;
+    fprintf(stderr, "iunpack pack: note: %s\n", found->second.c_str());
     return true;
 }
 
@@ -60,7 +62,7 @@ bool add_folder(const std::string& folder, bool nested, Gathering& g) {
         } else if (st.kind == FileKind::folder) {
             if (g.folders_seen.insert(st.identity).second) ok &= add_folder(path, true, g);
         } else if (st.kind == FileKind::regular) {
-            if (!is_left_out(g, path, st)) g.out.entries.push_back(file_entry(path, st, nested, g.clamp));
+            if (!is_left_out(g, st)) g.out.entries.push_back(file_entry(path, st, nested, g.clamp));
         } else {
             pack_error(shown(path) + " is not a regular file");
             ok = false;
@@ -70,9 +72,18 @@ bool add_folder(const std::string& folder, bool nested, Gathering& g) {
 }
 
 // An archive INPUT: the bytes already read (its identifier) and the rest,
-// from the same handle, so that what is walked is what is written.
-bool add_archive(const char* input, FILE* file, PackInputs& out) {
+// from the same handle, so that what is walked is what is written. A file
+// of known size must fit this process's memory before a byte is read.
+bool add_archive(const char* input, FILE* file, const FileStatus& st, PackInputs& out) {
     std::vector<uint8_t>& bytes = out.archives.emplace_back(std::vector<uint8_t>{uint8_t(HEADER_ID), HEADER_ID >> 8});
+    if (st.kind == FileKind::regular) {
+        if (st.size > bytes.max_size()) {
+            pack_error("the archive " + shown(input) + " is " + std::to_string(st.size) +
+                       " bytes, more than this process can hold in memory");
+            return false;
+        }
+        bytes.reserve(size_t(st.size));
+    }
     if (!read_rest(file, bytes)) {
         pack_error(std::string("cannot read the archive ") + shown(input) + ": " + strerror(errno));
         return false;
@@ -104,7 +115,7 @@ bool add_input(const char* input, Gathering& g) {
         g.folders_seen.insert(st.identity);
         return add_folder(input, false, g);
     }
-    if (is_left_out(g, input, st)) return true;
+    if (is_left_out(g, st)) return true;
     FILE* file = fopen(input, "rb");
     if (!file) {
         pack_error(std::string("cannot read ") + shown(input) + ": " + strerror(errno));
@@ -114,7 +125,7 @@ bool add_input(const char* input, Gathering& g) {
     size_t got = fread(id, 1, 2, file);
     bool ok;
     if (got == 2 && id[0] == uint8_t(HEADER_ID) && id[1] == HEADER_ID >> 8) {
-        ok = add_archive(input, file, g.out);
+        ok = add_archive(input, file, st, g.out);
     } else if (st.kind == FileKind::regular) {
         g.out.entries.push_back(file_entry(input, st, false, g.clamp));
         ok = true;
@@ -129,7 +140,7 @@ bool add_input(const char* input, Gathering& g) {
 }  // namespace
 
 bool gather_inputs(const std::vector<const char*>& inputs, const TimeClamp& clamp,
-                   const std::set<FileIdentity>& left_out, PackInputs& out) {
+                   const std::map<FileIdentity, std::string>& left_out, PackInputs& out) {
     out.single_archive = nullptr;
     Gathering g{clamp, left_out, {}, out};
     bool ok = true;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <list>
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,8 +19,9 @@ struct PackInputs {
 };
 
 // False, after printing why, when an INPUT cannot be read, is no file,
-// folder or archive, or is an archive the launcher cannot walk. Files in
-// `left_out` (the installer being written, and the one it replaces) are
-// passed over with a note: a folder may hold its own installer.
+// folder or archive, or is an archive the launcher cannot walk or this
+// process cannot hold. Files in `left_out` (the installer being written,
+// and the one it replaces) are passed over with their note: a folder may
+// hold its own installer.
 bool gather_inputs(const std::vector<const char*>& inputs, const TimeClamp& clamp,
-                   const std::set<FileIdentity>& left_out, PackInputs& out);
+                   const std::map<FileIdentity, std::string>& left_out, PackInputs& out);

@@ -5,6 +5,9 @@
 
 // "iunpack pack: error: TEXT"
 void pack_error(const std::string& text);
-// A problem the launcher would live with: refused as an error, or with
-// `force` printed as a warning and accepted. Returns whether it is accepted.
+// "cannot write OUTPUT: " and the system's reason for `error` (an errno value).
+void pack_write_error(const char* output, int error);
+// A problem the launcher would live with: refused as an error that says
+// --force lifts it, or with `force` printed as a warning and accepted.
+// Returns whether it is accepted.
 bool pack_problem(bool force, const std::string& text);

@@ -8,8 +8,10 @@
 #include "common/unpack_state.h"
 #include "shell/host_window.h"
 #include "shell/install_driver.h"
+#include "tools/command_line.h"
 #include "tools/run_command.h"
 #include "tools/run_lock.h"
+#include "tools/terminal_text.h"
 #include "tools/trace_platform.h"
 #include "tools/usage_error.h"
 
@@ -34,26 +36,17 @@ int exit_status(uint32_t code) { return int(code & 0xFF); }
 }  // namespace
 
 int run_command(int argc, char** argv) {
-    if (argc < 1) return usage_error("run: missing FILE");
-    TraceOptions options = {nullptr, Answer::ask, nullptr};
-    for (int i = 0; i < argc; i++) {
-        if (strcmp(argv[i], "--answer") == 0) {
-            if (++i == argc) return usage_error("--answer needs yes or no");
-            if (strcmp(argv[i], "yes") == 0) options.answer = Answer::yes;
-            else if (strcmp(argv[i], "no") == 0) options.answer = Answer::no;
-            else return usage_error("--answer needs yes or no");
-        } else if (strcmp(argv[i], "--setup") == 0) {
-            if (++i == argc) return usage_error("--setup needs a COMMAND");
-            options.setup_command = argv[i];
-        } else if (argv[i][0] == '-' && argv[i][1] != 0) {
-            return usage_error("run: unknown option");
-        } else if (options.module_path) {
-            return usage_error("run: more than one FILE");
-        } else {
-            options.module_path = argv[i];
-        }
+    static constexpr OptionSpec OPTIONS[] = {{"--answer", "yes or no"}, {"--setup", "COMMAND"}};
+    CommandLine line;
+    int status;
+    if (!parse_command_line("run", RUN_USAGE, argc, argv, OPTIONS, line, status)) return status;
+    if (line.operands.size() != 1) return usage_error("run takes one FILE", "run");
+    TraceOptions options = {line.operands[0], Answer::ask, line.value("--setup")};
+    if (const char* answer = line.value("--answer")) {
+        if (strcmp(answer, "yes") == 0) options.answer = Answer::yes;
+        else if (strcmp(answer, "no") == 0) options.answer = Answer::no;
+        else return usage_error(("--answer takes yes or no, not " + visible_text(answer)).c_str(), "run");
     }
-    if (!options.module_path) return usage_error("run: missing FILE");
     platform = trace_platform(options);
     // The launcher's single-instance guard, as a lock in the temporary
     // directory: another run there gets "Already running !" and exit 0.
@@ -64,7 +57,7 @@ int run_command(int argc, char** argv) {
         return EXIT_ALREADY_RUNNING;
     }
     if (locked == LockResult::failed) {
-        fprintf(stderr, "iunpack: cannot lock %s: %s\n", lock.path, strerror(errno));
+        fprintf(stderr, "iunpack run: error: cannot lock %s: %s\n", visible_path(lock.path).c_str(), strerror(errno));
         return exit_status(ERR_TEMP_DIR);
     }
     // No window on POSIX: a stand-in handle, so that message boxes show

@@ -14,8 +14,12 @@ struct Stub {
     const EmbeddedStub* embedded;          // the carried stub it is, or nullptr for a file
 };
 
-// `choice` is "win32", "win64" or a path; nullptr picks win32. False, with
-// `error` set, when the file cannot be read.
+// A stub this iunpack carries, labelled by its name and description.
+Stub carried_stub(const EmbeddedStub& e);
+// `choice` is the name of a carried stub ("win32", "win64") or a path;
+// nullptr picks the first carried stub, the product. False, with `error`
+// set, when the file cannot be read or is larger than the stub's place
+// (read no further than that).
 bool load_stub(const char* choice, Stub& stub, std::string& error);
 // An MZ header whose e_lfanew points at a "PE\0\0" signature inside `bytes`.
 bool is_pe(const std::vector<uint8_t>& bytes);

@@ -37,3 +37,7 @@ std::string visible_path(const char* path) {
 void write_visible(FILE* out, const char* text, const char* quoted) {
     fputs(visible_text(text, quoted).c_str(), out);
 }
+
+std::string counted(uint64_t n, const char* singular, const char* plural) {
+    return std::to_string(n) + " " + (n == 1 ? singular : plural);
+}

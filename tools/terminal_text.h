@@ -2,6 +2,7 @@
 // none obeyed.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -16,3 +17,6 @@ std::string visible_path(const char* path);
 
 // Writes visible_text(text, quoted) to `out`.
 void write_visible(FILE* out, const char* text, const char* quoted = "");
+
+// "1 entry", "2 entries": `n` and the word that goes with it.
+std::string counted(uint64_t n, const char* singular, const char* plural);
