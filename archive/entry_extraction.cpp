@@ -85,7 +85,7 @@ static bool is_safe_file_name(const char* name) {
     if (length == 0 || name[length - 1] == '.' || name[length - 1] == ' ') return false;
     for (const char* p = name; *p; p++) {
         unsigned char c = static_cast<unsigned char>(*p);
-        if (c < 0x20 || strchr(RESERVED_NAME_BYTES, c)) return false;
+        if (c < 0x20 || memchr(RESERVED_NAME_BYTES, c, sizeof RESERVED_NAME_BYTES - 1)) return false;
     }
     return !is_device_name(name);
 }

@@ -4,6 +4,8 @@
 // driver on a self-extracting file.
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "tools/archive_walk.h"
@@ -70,7 +72,18 @@ int main(int argc, char** argv) {
         printf("iunpack %s\n", VERSION);
         return 0;
     }
-    for (const Command& c : COMMANDS)
-        if (strcmp(name, c.name) == 0) return c.run(argc - 2, argv + 2);
+    for (const Command& c : COMMANDS) {
+        if (strcmp(name, c.name) != 0) continue;
+        // Memory that cannot be had ends a command with a message, never
+        // with an abort (pack removes its temporary installer first).
+        try {
+            return c.run(argc - 2, argv + 2);
+        } catch (const std::bad_alloc&) {
+            fprintf(stderr, "iunpack %s: error: out of memory\n", c.name);
+        } catch (const std::exception& e) {
+            fprintf(stderr, "iunpack %s: error: %s\n", c.name, e.what());
+        }
+        return 1;
+    }
     return usage_error(("unknown command " + visible_text(name)).c_str());
 }

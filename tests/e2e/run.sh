@@ -222,6 +222,37 @@ check "a temporary file left" test -z "$(compgen -G "$CASE/installer.exe.*")"
 (cd "$CASE" && timeout "$RUN_TIMEOUT" "$WINE" "$TOOL_EXE" extract installer.exe 'unpacked\' >/dev/null 2>"$CASE/extract.err") ||
   fail "iunpack.exe extract failed: $(grep -v '^[0-9a-f]*:' "$CASE/extract.err")"
 check "extracted files differ from the folder" diff -r "$CASE/payload" "$CASE/unpacked"
+# An archive INPUT whose entry's data claims to end at byte 2^32, where a
+# 32-bit position would wrap back to the archive's start and walk it
+# without end. The walk's positions are 64-bit: the file ends first.
+python3 - "$CASE/wrap.arj" <<'PY'
+import struct, sys, zlib
+def header(name, file_type, compressed):
+    basic = struct.pack('<8B4I3H', 30, 11, 1, 0, 0, 0, file_type, 0, 0, compressed, 0, 0, 0, 0, 0) + name + b'\0\0'
+    return b'\x60\xea' + struct.pack('<H', len(basic)) + basic + struct.pack('<I', zlib.crc32(basic)) + b'\0\0'
+main = header(b'wrap.arj', 2, 0)
+entry_end = len(main) + len(header(b'setup.exe', 0, 0))
+open(sys.argv[1], 'wb').write(main + header(b'setup.exe', 0, (1 << 32) - entry_end))
+PY
+rc=0
+(cd "$CASE" && timeout "$RUN_TIMEOUT" "$WINE" "$TOOL_EXE" pack wrap.arj -o wrap.exe >/dev/null 2>"$CASE/wrap.err") || rc=$?
+check "iunpack.exe pack of an archive whose entry ends at 2^32: exit status $rc, not 1" test "$rc" = 1
+check "iunpack.exe pack of an archive whose entry ends at 2^32: $(grep -v '^[0-9a-f]*:' "$CASE/wrap.err")" \
+  grep -q 'wrap.arj: Read from archive error !' "$CASE/wrap.err"
+expect_payload_installed
+finish
+
+# --- signed after pack: verify recognises the signature, and it installs --
+# Authenticode by Debian's osslsigncode with a throwaway certificate.
+begin signed
+make_payload readme.txt
+pack "$CASE/payload" "$CASE/unsigned.exe"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=throwaway -keyout "$CASE/key.pem" -out "$CASE/cert.pem" \
+  >/dev/null 2>&1 || fail "openssl could not make a certificate"
+osslsigncode sign -certs "$CASE/cert.pem" -key "$CASE/key.pem" -in "$CASE/unsigned.exe" -out "$CASE/installer.exe" \
+  >/dev/null || fail "osslsigncode could not sign"
+check "verify refuses the signed installer" "$TOOL" verify "$CASE/installer.exe" --stub "$STUB" >"$CASE/verify.out"
+check "verify does not see the signature" grep -q '^signature: Authenticode, ' "$CASE/verify.out"
 expect_payload_installed
 finish
 
