@@ -42,7 +42,8 @@ PY
   exec xvfb-run -a -s "-screen 0 1024x768x24" bash "${BASH_SOURCE[0]}" --inside-x
 fi
 
-total=$("$TOOL" list "$DIR/installer.exe" | tail -n +2 | awk '{ s += $1 } END { print s }')
+# list prints the prompt line and the header line before the entries.
+total=$("$TOOL" list "$DIR/installer.exe" | tail -n +3 | awk '{ s += $1 } END { print s }')
 speed() { python3 -c "import sys; t=float(sys.argv[2]); print(f'{t:.1f} s, {int(sys.argv[1])/t/1e6:.0f} MB/s')" "$@"; }
 seconds() { python3 -c "import time; print(time.time())"; }
 elapsed() { python3 -c "import sys; print(float(sys.argv[2]) - float(sys.argv[1]))" "$@"; }
@@ -58,7 +59,7 @@ with open(sys.argv[1],'rb') as f:
     while b:=f.read(1<<22): c=zlib.crc32(b,c)
 print(f'{c:08x}')" "$dir/$name")
     [[ $(stat -c %s "$dir/$name") == "$original" && $got == "$crc" ]] || { echo "   MISMATCH: $name"; ok=false; }
-  done < <("$TOOL" list "$DIR/installer.exe" | tail -n +2)
+  done < <("$TOOL" list "$DIR/installer.exe" | tail -n +3)
   $ok && echo "   every file's size and CRC-32 match"
 }
 

@@ -50,6 +50,18 @@ public:
         c.after = {0x60, 0xEA};
         return run_decoder(*this, c);
     }
+    // Decodes `data` as an entry of a million bytes that must end early
+    // with `result` and its one box, having written nothing.
+    void expect_ended(const Bytes& data, int result, const char* box, const char* why) {
+        DecoderCase c;
+        c.data = data;
+        c.original_size = 1000000;
+        DecoderRun run = run_decoder(*this, c);
+        EXPECT_EQ(run.result, result) << why;
+        EXPECT_EQ(run.messages, Texts({box})) << why;
+        EXPECT_TRUE(run.writes.empty()) << why;
+        EXPECT_EQ(run.heap_blocks, 0) << why;
+    }
 };
 
 TEST_F(LzHuffmanTest, OriginalSizeZeroWritesNothing) {
@@ -257,14 +269,7 @@ TEST_F(LzHuffmanTest, MalformedBlockHeadersEndTheEntryWithOneBox) {
         bits.put(3, 16);
         row.write(bits);
         bits.put(0, 32);
-        DecoderCase c;
-        c.data = bits.bytes;
-        c.original_size = 1000000;
-        DecoderRun run = run_decoder(*this, c);
-        EXPECT_EQ(run.result, ERR_BAD_HUFFMAN) << row.why;
-        EXPECT_EQ(run.messages, Texts({"Bad Huffman code !"})) << row.why;
-        EXPECT_TRUE(run.writes.empty()) << row.why;
-        EXPECT_EQ(run.heap_blocks, 0) << row.why;
+        expect_ended(bits.bytes, ERR_BAD_HUFFMAN, "Bad Huffman code !", row.why);
     }
 }
 
@@ -298,13 +303,7 @@ TEST_F(LzHuffmanTest, BlockHeadersReadFromBeyondTheDataAreDamage) {
     for (const Row& row : rows) {
         BitWriter bits;
         row.write(bits);
-        DecoderCase c;
-        c.data = bits.bytes;
-        c.original_size = 1000000;
-        DecoderRun run = run_decoder(*this, c);
-        EXPECT_EQ(run.result, ERR_BAD_CRC) << row.why;
-        EXPECT_EQ(run.messages, Texts({"File has bad CRC !"})) << row.why;
-        EXPECT_TRUE(run.writes.empty()) << row.why;
+        expect_ended(bits.bytes, ERR_BAD_CRC, "File has bad CRC !", row.why);
     }
 }
 

@@ -284,8 +284,10 @@ int extract_archive(const char* path, const char* directory) {
     return finish(header);
 }
 
-// The one operand a command takes, or a usage error.
-bool operands_are(const CommandLine& line, size_t n, const char* command, const char* what, int& status) {
+// A command of operands alone: `n` of them (`what`), or a usage error.
+bool parse_operands(const char* command, const char* usage, int argc, char** argv, size_t n, const char* what,
+                    CommandLine& line, int& status) {
+    if (!parse_command_line(command, usage, argc, argv, {}, line, status)) return false;
     if (line.operands.size() == n) return true;
     status = usage_error((std::string(command) + " takes " + what).c_str(), command);
     return false;
@@ -325,18 +327,14 @@ bool test_archive(const char* path, TestSummary& summary) {
 int list_command(int argc, char** argv) {
     CommandLine line;
     int status;
-    if (!parse_command_line("list", LIST_USAGE, argc, argv, {}, line, status) ||
-        !operands_are(line, 1, "list", "one FILE", status))
-        return status;
+    if (!parse_operands("list", LIST_USAGE, argc, argv, 1, "one FILE", line, status)) return status;
     return list_archive(line.operands[0]);
 }
 
 int test_command(int argc, char** argv) {
     CommandLine line;
     int status;
-    if (!parse_command_line("test", TEST_USAGE, argc, argv, {}, line, status) ||
-        !operands_are(line, 1, "test", "one FILE", status))
-        return status;
+    if (!parse_operands("test", TEST_USAGE, argc, argv, 1, "one FILE", line, status)) return status;
     TestSummary summary;
     return test_archive(line.operands[0], summary) && summary.complete && summary.failed == 0 ? 0 : 1;
 }
@@ -344,8 +342,6 @@ int test_command(int argc, char** argv) {
 int extract_command(int argc, char** argv) {
     CommandLine line;
     int status;
-    if (!parse_command_line("extract", EXTRACT_USAGE, argc, argv, {}, line, status) ||
-        !operands_are(line, 2, "extract", "FILE and DIR", status))
-        return status;
+    if (!parse_operands("extract", EXTRACT_USAGE, argc, argv, 2, "FILE and DIR", line, status)) return status;
     return extract_archive(line.operands[0], line.operands[1]);
 }
