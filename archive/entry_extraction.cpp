@@ -131,9 +131,11 @@ int copy_stored() {
     int result = 0;
     while (left > 0) {
         uint32_t n = left < block_size ? left : block_size;
+        // A file that ends inside the data is damage, as it is for the
+        // decoders: the short block is not written.
         if (archive_read(block, n) != n) {
-            show_failure(MSG_READ_ARCHIVE);
-            result = ERR_READ_ARCHIVE;
+            show_failure(MSG_BAD_CRC);
+            result = ERR_BAD_CRC;
             break;
         }
         if (!write_output_block(block, n)) {

@@ -23,6 +23,7 @@ void skip_entry_data();
 inline constexpr uint32_t STORED_BLOCK_SIZE = 256 * 1024;
 
 // Method 0: the entry's bytes in blocks of at most STORED_BLOCK_SIZE, each
-// read, fed to the Crc32 register and written. 0, 256, 266 or 271; 267 when
-// the data is longer than original_size (nothing is written).
+// read, fed to the Crc32 register and written. 0, 266 or 271; 267 (damage)
+// when the data is longer than original_size (nothing is written) or the
+// file ends inside it (the short block is not written).
 int copy_stored();

@@ -5,7 +5,7 @@
 
 enum UnpackError : int {
     UNPACK_OK = 0,
-    ERR_READ_ARCHIVE = 256,        // a read from the archive came up short
+    ERR_READ_ARCHIVE = 256,        // a header read came up short
     ERR_HEADER_CRC = 258,          // basic header CRC mismatch
     ERR_HEADER_ID = 259,           // header does not start with 60 EA
     ERR_ENTRY_REFUSED = 260,       // any refused entry (261-264), after its specific message

@@ -278,6 +278,7 @@ TEST_F(Tool, BadCommandLinesAndInputsWithTheirMessages) {
     write_file(dir + "/nosetup/readme.txt", to_bytes("r"));
     write_file(dir + "/passwd", to_bytes("root:x:0:0:root:/root:/bin/sh\n"));
     ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    installer(two_files_and_setup());
     // An endless writer for the FIFO, ended by the pipe closing or the timeout.
     const std::string endless_fifo = "(timeout 20 yes ><dir>/fifo 2>/dev/null &) &&";
     const std::string pack_f = "pack <dir>/f -o <dir>/o.exe";
@@ -314,6 +315,9 @@ TEST_F(Tool, BadCommandLinesAndInputsWithTheirMessages) {
          "with 60 EA)"},
         {"", "test <dir>", 1, "error: cannot read <dir>: Is a directory"},
         {"", "verify /dev/zero", 1, "error: /dev/zero is not a regular file"},
+        {"mkdir <dir>/x && echo mine ><dir>/x/setup.exe &&", "extract <dir>/installer.exe <dir>/x", 1,
+         "error: <dir>/installer.exe: entry setup.exe: <dir>/x/setup.exe exists already: extract never replaces a "
+         "file nor writes through a link"},
         {"", "pack <dir>/nosetup -o <dir>/o.exe", 1,
          "iunpack pack: error: no entry named setup.exe (the launcher runs it) (--force packs it all the same)"},
         {"", "pack <dir>/f -o <dir>/no/such/o.exe", 1,

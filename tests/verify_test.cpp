@@ -149,8 +149,8 @@ TEST_F(Verify, ASignatureAddedAfterPackIsRecognised) {
               std::string::npos)
         << out;
     size_t padding = (8 - read_file(installer).size() % 8) % 8;
-    EXPECT_NE(out.find("\nsignature: Authenticode, "), std::string::npos) << out;
-    EXPECT_NE(out.find(" behind " + std::to_string(padding) + " zero byte"), std::string::npos) << out;
+    EXPECT_NE(out.find("\nsigned: an Authenticode signature of "), std::string::npos) << out;
+    EXPECT_NE(out.find(", behind " + std::to_string(padding) + " zero byte"), std::string::npos) << out;
 
     // Any other change is still a difference: a byte of the stub, or one
     // behind the certificate data.

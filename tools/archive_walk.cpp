@@ -110,7 +110,9 @@ void print_messages(bool entry) {
         std::string line = "error: " + visible_path(walk.path) + ": ";
         line += entry ? "entry " + shown_name() : "at byte " + std::to_string(walk.header_at);
         line += ": " + text;
-        if (text == MSG_READ_ARCHIVE && walk.read_error) line += std::string(" (") + strerror(walk.read_error) + ")";
+        // The message that follows a failed read carries its reason.
+        if (walk.read_error) line += std::string(" (") + strerror(walk.read_error) + ")";
+        walk.read_error = 0;
         if (entry && text == MSG_CREATE_FILE) line += create_failure_reason();
         fprintf(stderr, "%s\n", line.c_str());
     }

@@ -134,8 +134,8 @@ bool check_tail(const char* path, uint64_t archive_end, uint64_t file_size, cons
         printf("signature: DIFFERS from what signing adds: %s\n", problem.c_str());
         return false;
     }
-    printf("signature: Authenticode, %u bytes at byte %llu behind %s of padding (whether it is valid, and whose, is "
-           "for a signature check to tell: osslsigncode verify)\n",
+    printf("signed: an Authenticode signature of %u bytes at byte %llu, behind %s of padding (whether it is valid, "
+           "and whose, is for a signature check to tell: osslsigncode verify)\n",
            unsigned(t.size), static_cast<unsigned long long>(start), counted(start - archive_end, "zero byte", "zero bytes").c_str());
     return true;
 }
