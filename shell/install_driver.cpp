@@ -26,54 +26,118 @@ static uint32_t end_with(uint32_t result) {
     return result;
 }
 
+// work_dir without its final separator, which would make the system
+// follow a link there. False when work_dir is empty.
+static bool work_folder_path(char* path) {
+    path[0] = 0;
+    text_append(path, PATH_SIZE, unpack.work_dir);
+    size_t length = strlen(path);
+    if (length == 0) return false;
+    path[length - 1] = 0;
+    return true;
+}
+
+// Lets the working folder go and removes it by its path, which removes
+// only what is at the path now: an empty directory, or a link that was
+// put there (never its target).
+static void remove_work_folder() {
+    if (unpack.work_folder) platform->CloseHandle(unpack.work_folder);
+    unpack.work_folder = nullptr;
+    char path[PATH_SIZE];
+    if (work_folder_path(path)) platform->RemoveDirectoryA(path);
+}
+
 // Every early end after the working directory was made: the message (if
 // any), the archive closed (nothing happens when it is not open) and the
 // still-empty directory removed at once.
 static uint32_t end_early(const char* message, uint32_t result) {
     if (message) show_failure(message);
     archive_close();
-    platform->RemoveDirectoryA(unpack.work_dir);
+    remove_work_folder();
     return end_with(result);
 }
 
-// The working directory's name lives in a folder that other processes of
-// the user can write: a link planted there must never lead the clean-up
-// into its target. Checked right before each clean-up; a link is removed
-// as a link (RemoveDirectoryA removes a directory link itself, DeleteFileA
-// any other), so that the directory can be made afresh. True when work_dir
-// is a plain directory of this user.
-static bool work_dir_may_be_entered() {
-    char dir[PATH_SIZE] = "";
-    text_append(dir, PATH_SIZE, unpack.work_dir);
-    size_t length = strlen(dir);
-    if (length == 0) return false;
-    dir[length - 1] = 0;  // a trailing separator would follow a link
-    uint32_t attributes = platform->GetFileAttributesA(dir);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_OTHER_OWNER)) return false;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        if (!platform->RemoveDirectoryA(dir)) platform->DeleteFileA(dir);
+// The working folder's name lives in a folder that other processes of the
+// user can write, and they may swap what is at that name at any moment.
+// So the folder is held open from its check to its removal, and every
+// file call inside it goes through the held folder: no swap can lead the
+// driver elsewhere. True when a plain directory of this user's is now
+// held as unpack.work_folder.
+static bool hold_work_folder() {
+    char path[PATH_SIZE];
+    if (!work_folder_path(path)) return false;
+    Handle folder = platform->CreateFileA(path);
+    if (!folder) return false;
+    uint32_t attributes = 0;
+    bool plain = platform->GetFileInformationByHandle(folder, &attributes) &&
+                 (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                 !(attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_OTHER_OWNER));
+    if (!plain) {
+        platform->CloseHandle(folder);
         return false;
     }
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    unpack.work_folder = folder;
+    return true;
+}
+
+// What an earlier run left at work_dir: its folder is held for the
+// clean-up (true); a link put there is removed as a link (RemoveDirectoryA
+// removes a directory link itself, DeleteFileA any other), never its
+// target's files; anything else, or anything of another user, is left.
+static bool hold_leftover() {
+    if (hold_work_folder()) return true;
+    char path[PATH_SIZE];
+    if (!work_folder_path(path)) return false;
+    uint32_t attributes = platform->GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        !(attributes & FILE_ATTRIBUTE_OTHER_OWNER)) {
+        if (!platform->RemoveDirectoryA(path)) platform->DeleteFileA(nullptr, path);
+    }
+    return false;
 }
 
 void clean_temp_dir() {
-    if (!work_dir_may_be_entered()) return;
+    if (!unpack.work_folder && !hold_leftover()) return;
     char pattern[PATH_SIZE] = "";
-    if (!text_append(pattern, PATH_SIZE, unpack.work_dir) || !text_append(pattern, PATH_SIZE, "*.*")) return;
-    FindData found;
-    Handle search = platform->FindFirstFileA(pattern, &found);
-    if (!search) return;
-    do {
-        char path[PATH_SIZE] = "";
-        // "." and "..", subdirectories and names that do not fit are left;
-        // the directory then stays too.
-        found.file_name[FIND_NAME_SIZE - 1] = 0;
-        if (text_append(path, PATH_SIZE, unpack.work_dir) && text_append(path, PATH_SIZE, found.file_name))
-            platform->DeleteFileA(path);
-    } while (platform->FindNextFileA(search, &found));
-    platform->FindClose(search);
-    platform->RemoveDirectoryA(unpack.work_dir);
+    if (text_append(pattern, PATH_SIZE, unpack.work_dir) && text_append(pattern, PATH_SIZE, "*.*")) {
+        FindData found;
+        Handle search = platform->FindFirstFileA(unpack.work_folder, pattern, &found);
+        if (search) {
+            do {
+                char path[PATH_SIZE] = "";
+                // "." and "..", subdirectories and names that do not fit
+                // are left; the directory then stays too.
+                found.file_name[FIND_NAME_SIZE - 1] = 0;
+                if (text_append(path, PATH_SIZE, unpack.work_dir) && text_append(path, PATH_SIZE, found.file_name))
+                    platform->DeleteFileA(unpack.work_folder, path);
+            } while (platform->FindNextFileA(search, &found));
+            platform->FindClose(search);
+        }
+    }
+    remove_work_folder();
+}
+
+// Makes the working folder afresh and holds it. A process that runs
+// elevated makes it writable for SYSTEM and the Administrators alone: the
+// user's other processes may not change what setup will run. False when
+// it cannot be made, or what is held is not what was made (a swap came
+// between): nothing is then deleted, and an empty folder is removed by
+// its path.
+static bool make_work_folder(bool elevated) {
+    if (!platform->CreateDirectoryA(unpack.work_dir, elevated)) return false;
+    if (hold_work_folder()) return true;
+    remove_work_folder();
+    return false;
+}
+
+// Whether this process runs elevated. Systems without elevation say no.
+static bool running_elevated() {
+    Handle token = nullptr;
+    if (!platform->OpenProcessToken(TOKEN_QUERY, &token)) return false;
+    uint32_t elevated = 0;
+    bool known = platform->GetTokenInformation(token, &elevated) != 0;
+    platform->CloseHandle(token);
+    return known && elevated != 0;
 }
 
 // Temporary path + working-directory name into work_dir. False when the
@@ -98,33 +162,56 @@ static bool confirmed() {
     return platform->MessageBoxA(nullptr, prompt, QUESTION_CAPTION, MB_YESNO | MB_SETFOREGROUND) == IDYES;
 }
 
-// Launches setup.exe in work_dir and waits for it. True when it ran, with
-// its exit code; false after the "Can't run" message.
-static bool run_setup(uint32_t* exit_code) {
+// How the start of setup ended.
+enum class SetupRun {
+    ran,          // it ran; its exit code was taken
+    not_started,  // the "Can't run" message was shown
+    declined,     // the user refused the elevation that setup needs
+};
+
+// Waits for a started setup program and takes its exit code.
+static void wait_for_setup(Handle process, uint32_t* exit_code) {
+    platform->WaitForSingleObject(process, INFINITE_WAIT);
+    platform->GetExitCodeProcess(process, exit_code);
+    platform->CloseHandle(process);
+}
+
+// Launches setup.exe in work_dir and waits for it. A setup that needs
+// elevation the launcher does not have (Windows refuses CreateProcessA
+// with 740) is started through the shell, which asks the user for consent.
+static SetupRun run_setup(uint32_t* exit_code) {
     char command[PATH_SIZE] = "";
     char application[PATH_SIZE] = "";
     // Both fit: work_dir is at most TEMP_PATH_MAX + 13 characters.
-    text_append(command, PATH_SIZE, unpack.work_dir);
-    text_append(command, PATH_SIZE, SETUP_NAME);
-    memcpy(application, command, PATH_SIZE);
+    text_append(application, PATH_SIZE, unpack.work_dir);
+    text_append(application, PATH_SIZE, SETUP_NAME);
+    text_append(command, PATH_SIZE, application);
+    text_append(command, PATH_SIZE, " ");
     text_append(command, PATH_SIZE, SETUP_ARGUMENTS);
 
     *exit_code = 0;
     ProcessInfo info = {nullptr, nullptr};
-    if (platform->CreateProcessA(application, command, unpack.work_dir, &info)) {
-        platform->WaitForSingleObject(info.process, INFINITE_WAIT);
-        platform->GetExitCodeProcess(info.process, exit_code);
+    if (platform->CreateProcessA(application, command, unpack.work_folder, unpack.work_dir, &info)) {
         platform->CloseHandle(info.thread);
-        platform->CloseHandle(info.process);
-        return true;
+        wait_for_setup(info.process, exit_code);
+        return SetupRun::ran;
     }
     uint32_t error = platform->GetLastError();
+    if (error == ERROR_ELEVATION_REQUIRED) {
+        Handle process = nullptr;
+        if (platform->ShellExecuteExA(application, SETUP_ARGUMENTS, unpack.work_dir, &process)) {
+            wait_for_setup(process, exit_code);
+            return SetupRun::ran;
+        }
+        error = platform->GetLastError();
+        if (error == ERROR_CANCELLED) return SetupRun::declined;
+    }
     char text[FAILURE_TEXT_SIZE] = "Can't run ";
     text_append_padded(text, FAILURE_TEXT_SIZE, command, COMMAND_WIDTH);
     text_append(text, FAILURE_TEXT_SIZE, ", code ");
     text_append_unsigned(text, FAILURE_TEXT_SIZE, error);
     show_failure(text);
-    return false;
+    return SetupRun::not_started;
 }
 
 // Enables the shutdown privilege where the token can be opened, then asks
@@ -147,7 +234,7 @@ uint32_t install_driver(void*) {
         return end_with(ERR_TEMP_PATH);
     }
     clean_temp_dir();
-    if (!platform->CreateDirectoryA(unpack.work_dir)) {
+    if (!make_work_folder(running_elevated())) {
         show_failure(MSG_TEMP_DIR);
         return end_with(ERR_TEMP_DIR);
     }
@@ -155,7 +242,7 @@ uint32_t install_driver(void*) {
     uint32_t length = platform->GetModuleFileNameA(module_path, MODULE_PATH_LENGTH);
     if (length == 0 || length >= MODULE_PATH_LENGTH) return end_early(MSG_MODULE_PATH, ERR_TEMP_DIR);
     if (!archive_open(module_path)) return end_early(MSG_OPEN_ARCHIVE, DRIVER_NOT_OPENED);
-    if (!confirmed()) return end_early(nullptr, DRIVER_DONE);
+    if (!confirmed()) return end_early(nullptr, DRIVER_DECLINED);
     platform->SetForegroundWindow(unpack.host_window);
     platform->ShowWindow(unpack.host_window, SW_SHOW);
 
@@ -173,9 +260,10 @@ uint32_t install_driver(void*) {
     platform->ShowWindow(unpack.host_window, SW_HIDE);
 
     uint32_t exit_code = 0;
-    bool ran = run_setup(&exit_code);
+    SetupRun run = run_setup(&exit_code);
     clean_temp_dir();
-    if (!ran) return end_with(DRIVER_SETUP_NOT_STARTED);
+    if (run == SetupRun::declined) return end_with(DRIVER_DECLINED);
+    if (run == SetupRun::not_started) return end_with(DRIVER_SETUP_NOT_STARTED);
     if (exit_code == RESTART_EXIT_CODE) request_restart();
     return end_with(exit_code);
 }

@@ -11,8 +11,10 @@ extern const Platform posix_platform;
 // to length - 1 characters with the result `length` when it does not fit.
 uint32_t store_module_path(const char* path, char* buffer, uint32_t length);
 
-// Starts argv[0] (a path, not searched) with argv in `directory`,
-// inheriting the environment, as a process handle the table's wait, exit
-// code and close calls take. Nonzero on success; otherwise GetLastError
-// tells the errno value.
-int posix_start_process(char* const argv[], const char* directory, ProcessInfo* info);
+// Starts `program` (a path, not searched; a relative one is taken inside
+// the folder) with argv, its current directory the held folder `folder`
+// (CreateFileA) or this process's when nullptr, inheriting the
+// environment, as a process handle the table's wait, exit code and close
+// calls take. Nonzero on success; otherwise GetLastError tells the errno
+// value.
+int posix_start_process(const char* program, char* const argv[], Handle folder, ProcessInfo* info);

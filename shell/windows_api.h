@@ -33,6 +33,9 @@
 #undef SM_CXSCREEN
 #undef SM_CYSCREEN
 #undef COLOR_BTNFACE
+#undef TOKEN_QUERY
+#undef ERROR_ELEVATION_REQUIRED
+#undef ERROR_CANCELLED
 
 #include "common/platform.h"
 #include "shell/host_platform.h"

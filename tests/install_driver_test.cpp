@@ -123,7 +123,7 @@ TEST_F(Driver, SetupExitCode1234RequestsTheRestartAfterCleaningUp) {
     EXPECT_FALSE(work_dir_exists());
     auto& c = platform_double.calls;
     size_t removed = size_t(std::find(c.rbegin(), c.rend(), "RemoveDirectoryA").base() - c.begin()) - 1;
-    EXPECT_LT(removed, first_call("OpenProcessToken"));
+    EXPECT_LT(removed, first_call("LookupPrivilegeValueA"));
     EXPECT_LT(first_call("AdjustTokenPrivileges"), first_call("ExitWindowsEx"));
     expect_clean_end();
 }
@@ -134,14 +134,14 @@ TEST_F(Driver, OtherExitCodesRequestNothing) {
         platform_double.setup_exit_code = code;
         EXPECT_EQ(run(standard_archive()), code);  // setup's own exit code
         EXPECT_FALSE(platform_double.restart_requested) << code;
-        EXPECT_EQ(count_calls("OpenProcessToken"), 0u);
+        EXPECT_EQ(count_calls("LookupPrivilegeValueA"), 0u);
     }
 }
 
 TEST_F(Driver, RestartIsRequestedEvenWithoutAToken) {
     platform_double.setup_exit_code = RESTART_EXIT_CODE;
     platform_double.fail_only = "OpenProcessToken";
-    platform_double.fail_at = 1;
+    platform_double.fail_at = 2;  // the first is the elevation query
     EXPECT_EQ(run(standard_archive()), RESTART_EXIT_CODE);
     EXPECT_FALSE(platform_double.privilege_enabled);
     EXPECT_TRUE(platform_double.restart_requested);
@@ -282,6 +282,105 @@ TEST_F(Driver, LinkAtTheWorkingDirectoryIsRemovedNeverFollowed) {
     EXPECT_EQ(run(standard_archive()), 0u);
     EXPECT_EQ(list_dir(victim), Texts{"precious.txt"});
     EXPECT_NE(lstat(link.c_str(), &st), 0);
+    expect_clean_end();
+}
+
+// Another process of the user swaps the working folder for a link to
+// another folder just before platform call N, for every N of a run: the
+// link's target never loses a file and never gains one.
+TEST_F(Driver, SwapOfTheWorkingFolderBeforeAnyCallNeverReachesTheLinksTarget) {
+    std::string victim = scratch / "victim";
+    make_dir(victim);
+    write_file(victim + "/precious.txt", to_bytes("keep"));
+    write_file(victim + "/setup.exe", to_bytes("the victim's own"));
+    std::string link = work_dir.substr(0, work_dir.size() - 1);
+    write_file(installer, self_extracting(standard_archive(), ""));
+    for (size_t n = 1;; n++) {
+        SCOPED_TRACE("swapped before call " + std::to_string(n));
+        rescript();
+        std::string moved = scratch / ("moved" + std::to_string(n));
+        platform_double.before_call = [&](size_t call) {
+            if (call != n) return;
+            rename(link.c_str(), moved.c_str());
+            ASSERT_EQ(symlink(victim.c_str(), link.c_str()), 0);
+        };
+        install_driver(nullptr);
+        EXPECT_EQ(list_dir(victim), (Texts{"precious.txt", "setup.exe"}));
+        EXPECT_TRUE(read_file(victim + "/setup.exe") == to_bytes("the victim's own"));
+        EXPECT_EQ(platform_double.folders, 0);
+        for (const LaunchRecord& launch : platform_double.launches) EXPECT_TRUE(launch.folder_held);
+        bool past_the_end = n > platform_double.calls.size();
+        std::string remove = "rm -rf '" + link + "' '" + moved + "'";
+        ASSERT_EQ(system(remove.c_str()), 0);
+        if (past_the_end) break;
+    }
+}
+
+// A setup that needs elevation (Windows refuses CreateProcessA with 740)
+// is started through the shell, which asks for consent, with the same
+// program, arguments and folder.
+TEST_F(Driver, SetupThatNeedsElevationStartsThroughTheShell) {
+    platform_double.needs_elevation = true;
+    platform_double.setup_exit_code = 42;
+    EXPECT_EQ(run(standard_archive()), 42u);
+    ASSERT_EQ(platform_double.launches.size(), 2u);
+    const LaunchRecord& shell = platform_double.launches[1];
+    EXPECT_TRUE(shell.through_shell);
+    EXPECT_EQ(shell.application, work_dir + "setup.exe");
+    EXPECT_EQ(shell.command, "-i");
+    EXPECT_EQ(shell.directory, work_dir);
+    EXPECT_EQ(shell.files_seen, standard_files());
+    EXPECT_TRUE(platform_double.boxes.empty());
+    EXPECT_EQ(platform_double.administrators_only_dirs, 0);
+    EXPECT_FALSE(work_dir_exists());
+    expect_clean_end();
+}
+
+// The ends of the start through the shell: the consent refused is the
+// user's choice, like a No to the question; a failed start, or one that
+// gives no process to wait for, is a setup that cannot run.
+TEST_F(Driver, ShellStartsThatDoNotRun) {
+    struct Case {
+        const char* why;
+        uint32_t shell_error;
+        bool no_handle;
+        uint32_t result;
+        const char* code_shown;
+    };
+    const Case cases[] = {
+        {"consent refused", ERROR_CANCELLED, false, DRIVER_DECLINED, nullptr},
+        {"shell cannot start it", 1155, false, DRIVER_SETUP_NOT_STARTED, ", code 1155"},
+        {"no process handle", 0, true, DRIVER_SETUP_NOT_STARTED, ", code 6"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        rescript();
+        platform_double.needs_elevation = true;
+        platform_double.shell_error = c.shell_error;
+        platform_double.shell_gives_no_handle = c.no_handle;
+        EXPECT_EQ(run(standard_archive()), c.result);
+        if (c.code_shown) {
+            ASSERT_EQ(platform_double.boxes.size(), 1u);
+            EXPECT_EQ(platform_double.boxes[0].text.find("Can't run "), 0u);
+            EXPECT_NE(platform_double.boxes[0].text.find(c.code_shown), std::string::npos);
+        } else {
+            EXPECT_TRUE(platform_double.boxes.empty());
+        }
+        EXPECT_FALSE(platform_double.restart_requested);
+        EXPECT_FALSE(work_dir_exists());
+        expect_clean_end();
+    }
+}
+
+// An elevated launcher makes the folder for the Administrators alone, and
+// starts setup itself.
+TEST_F(Driver, ElevatedLauncherMakesTheFolderForAdministratorsAlone) {
+    platform_double.elevated = true;
+    platform_double.needs_elevation = true;
+    EXPECT_EQ(run(standard_archive()), 0u);
+    EXPECT_EQ(platform_double.administrators_only_dirs, 1);
+    ASSERT_EQ(platform_double.launches.size(), 1u);
+    EXPECT_FALSE(platform_double.launches[0].through_shell);
     expect_clean_end();
 }
 

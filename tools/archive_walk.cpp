@@ -33,8 +33,8 @@ int MessageBoxA(WindowHandle, const char* text, const char*, uint32_t) {
 // `test` creates no file, yet reports what the launcher would meet on
 // Windows, where names differ only in letter case name one file: the
 // second of them cannot be created, as it exists already.
-FileHandle fopen_(const char* path, const char* mode) {
-    if (!discard_output || mode[0] != 'w') return system_platform().fopen(path, mode);
+FileHandle openat_(Handle folder, const char* path) {
+    if (!discard_output) return system_platform().openat(folder, path);
     if (!discarded_names.insert(fold_case(path)).second) {
         errno = EEXIST;
         return nullptr;
@@ -55,11 +55,12 @@ int fclose_(FileHandle file) {
 bool open_archive(const char* path) {
     table = system_platform();
     table.MessageBoxA = MessageBoxA;
-    table.fopen = fopen_;
+    table.openat = openat_;
     table.fwrite = fwrite_;
     table.fclose = fclose_;
     platform = &table;
     unpack.host_window = nullptr;
+    unpack.work_folder = nullptr;  // files are created by their paths
     crc32_build_table();
     if (!archive_open(path)) {
         fprintf(stderr, "error: %s\n", MSG_OPEN_ARCHIVE);

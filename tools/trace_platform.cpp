@@ -47,17 +47,19 @@ uint32_t GetModuleFileNameA(char* buffer, uint32_t length) {
     return store_module_path(options.module_path, buffer, length);
 }
 
-int CreateProcessA(const char* application, char* command_line, const char* directory, ProcessInfo* info) {
+int CreateProcessA(const char* application, char* command_line, Handle folder, const char* directory,
+                   ProcessInfo* info) {
     fprintf(stderr, "create-process command=");
     print_quoted(command_line);
     fprintf(stderr, " directory=");
     print_quoted(directory);
     fputc('\n', stderr);
     fflush(stderr);
-    if (!options.setup_command) return posix_platform.CreateProcessA(application, command_line, directory, info);
+    if (!options.setup_command)
+        return posix_platform.CreateProcessA(application, command_line, folder, directory, info);
     char shell[] = "/bin/sh", dash_c[] = "-c";
     char* argv[] = {shell, dash_c, const_cast<char*>(options.setup_command), nullptr};
-    return posix_start_process(argv, directory, info);
+    return posix_start_process(shell, argv, folder, info);
 }
 
 int GetExitCodeProcess(Handle process, uint32_t* exit_code) {

@@ -26,6 +26,7 @@ public:
         crc32_build_table();
         unpack.host_window = &window;
         unpack.output_file = nullptr;
+        unpack.work_folder = nullptr;
         platform_double.temp_path = scratch.path + "/";
     }
     void TearDown() override { archive_close(); }
