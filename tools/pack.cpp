@@ -48,12 +48,18 @@ struct PackOptions {
     const char* output = nullptr;       // -o
     uint8_t method = 1;                 // --method: 0, 1 or 4
     bool force = false;                 // --force
+    bool admin = false;                 // --admin: the stub's administrator variant
 };
 
 bool check_stub(const PackOptions& o, Stub& stub) {
     std::string error;
-    if (!load_stub(o.stub, stub, error)) {
+    if (!load_stub(o.stub, o.admin, stub, error)) {
         pack_error(error);
+        return false;
+    }
+    if (o.admin && !stub.embedded) {
+        pack_error("--admin takes --stub win32 or win64: the stub " + stub.label +
+                   " is a file, and its manifest is its own");
         return false;
     }
     if (stub.bytes.size() > size_t(PAYLOAD_OFFSET)) {
@@ -256,6 +262,7 @@ int pack_command(int argc, char** argv) {
         else if (strcmp(a, "--prompt-file") == 0) o.prompt_file = argv[++i];
         else if (strcmp(a, "-o") == 0) o.output = argv[++i];
         else if (strcmp(a, "--force") == 0) o.force = true;
+        else if (strcmp(a, "--admin") == 0) o.admin = true;
         else if (strcmp(a, "--method") == 0) {
             const char* m = argv[++i];
             if (strcmp(m, "0") != 0 && strcmp(m, "1") != 0 && strcmp(m, "4") != 0)

@@ -16,10 +16,10 @@ uint32_t get32(const std::vector<uint8_t>& b, size_t at) { return get16(b, at) |
 
 }  // namespace
 
-bool load_stub(const char* choice, Stub& stub, std::string& error) {
+bool load_stub(const char* choice, bool administrator, Stub& stub, std::string& error) {
     if (!choice) choice = EMBEDDED_STUBS[0].name;
     for (const EmbeddedStub& e : EMBEDDED_STUBS) {
-        if (strcmp(choice, e.name) != 0) continue;
+        if (strcmp(choice, e.name) != 0 || e.administrator != administrator) continue;
         stub.bytes.assign(e.bytes, e.bytes + e.size);
         stub.label = std::string("the ") + e.name + " stub (" + e.description + ")";
         stub.embedded = &e;

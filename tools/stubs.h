@@ -14,9 +14,10 @@ struct Stub {
     const EmbeddedStub* embedded;          // the carried stub it is, or nullptr for a file
 };
 
-// `choice` is "win32", "win64" or a path; nullptr picks win32. False, with
-// `error` set, when the file cannot be read.
-bool load_stub(const char* choice, Stub& stub, std::string& error);
+// `choice` is "win32", "win64" or a path; nullptr picks win32.
+// `administrator` picks a carried stub's administrator variant (a file is
+// taken as it is). False, with `error` set, when the file cannot be read.
+bool load_stub(const char* choice, bool administrator, Stub& stub, std::string& error);
 // An MZ header whose e_lfanew points at a "PE\0\0" signature inside `bytes`.
 bool is_pe(const std::vector<uint8_t>& bytes);
 // The end of the last section's raw data by the PE section table: the

@@ -53,14 +53,14 @@ int verify_command(int argc, char** argv) {
     std::string error;
     if (stub_choice) {
         candidates.emplace_back();
-        if (!load_stub(stub_choice, candidates.back(), error)) {
+        if (!load_stub(stub_choice, false, candidates.back(), error)) {
             fprintf(stderr, "error: %s\n", error.c_str());
             return 1;
         }
     } else {
         for (const EmbeddedStub& e : EMBEDDED_STUBS) {
             candidates.emplace_back();
-            load_stub(e.name, candidates.back(), error);
+            load_stub(e.name, e.administrator, candidates.back(), error);
         }
     }
 

@@ -60,6 +60,7 @@ INSTALLED=$E2E/install/bin/iunpack
 TOOL_EXE=$ROOT/build/$ARCH/tools/iunpack.exe
 STUB=$ROOT/build/$ARCH/shell/iunpack-stub.exe
 PROBE=$ROOT/build/$ARCH/tests/e2e/setup.exe
+PLANTED_DLL=$ROOT/build/$ARCH/tests/e2e/uxtheme.dll
 OUT=$E2E/$ARCH
 rm -rf "$OUT"
 mkdir -p "$OUT"
@@ -156,6 +157,7 @@ check "stub over 49152 bytes" test "$size" -le 49152
 dlls=$(x86_64-w64-mingw32-objdump -p "$STUB" | sed -n 's/^\s*DLL Name: //p' | tr a-z A-Z | sort | tr '\n' ' ')
 check "imports $dlls" test "$dlls" = "ADVAPI32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL "
 check "not a GUI program" bash -c "x86_64-w64-mingw32-objdump -p '$STUB' | grep -q 'Subsystem.*Windows GUI'"
+check "no manifest asking to run as invoked" grep -qa 'requestedExecutionLevel level="asInvoker"' "$STUB"
 # The probe's machine is the stub's: an i686 setup under the i686 stub.
 machine=$([[ $ARCH == win32 ]] && echo pei-i386 || echo pei-x86-64)
 check "stub is no $machine file" bash -c "x86_64-w64-mingw32-objdump -f '$STUB' | grep -q 'file format $machine'"
@@ -200,6 +202,38 @@ method=$([[ $ARCH == win32 ]] && echo 1 || echo 4)
 check "the carried stub differs from the $ARCH preset's" "$INSTALLED" verify "$CASE/installer.exe" --stub "$STUB" >/dev/null
 check "numbers.txt not compressed with method $method" \
   bash -c "'$INSTALLED' list '$CASE/installer.exe' | grep -qE '^ +[0-9]+ +[0-9]+ +$method [0-9a-f]{8}  numbers.txt$'"
+expect_payload_installed
+finish
+
+# --- a DLL planted beside the installer -----------------------------------
+# uxtheme.dll, which the system loads into windowed programs after their
+# start, with Wine told to prefer a native one: Wine then takes it from the
+# program's folder first, as Windows takes any DLL that is not a known
+# system DLL. The launcher must never load it (it writes a marker if it is
+# loaded) and installs as if it were not there.
+begin planted_dll
+make_payload readme.txt
+"$TOOL" pack --stub "$STUB" "$CASE/payload" -o "$CASE/installer.exe" >/dev/null
+cp "$PLANTED_DLL" "$CASE/uxtheme.dll"
+export IUNPACK_PLANTED_MARKER
+IUNPACK_PLANTED_MARKER=$(windows_path "$CASE/loaded")
+overrides=$WINEDLLOVERRIDES
+WINEDLLOVERRIDES="$overrides;uxtheme=n,b"
+expect_payload_installed
+WINEDLLOVERRIDES=$overrides
+unset IUNPACK_PLANTED_MARKER
+check "the planted uxtheme.dll was loaded" test ! -e "$CASE/loaded"
+finish
+
+# --- the administrator variant -------------------------------------------
+# The stub whose manifest requires administrator rights (Wine runs every
+# program with them): verify names the variant, and it installs.
+begin administrator_variant
+make_payload readme.txt
+"$INSTALLED" pack --stub "$ARCH" --admin "$CASE/payload" -o "$CASE/installer.exe" >/dev/null
+"$INSTALLED" verify "$CASE/installer.exe" >"$CASE/verify.out" || fail "verify: $(head -n1 "$CASE/verify.out")"
+check "verify names no administrator variant" grep -q '^stub: matches the .*administrator variant' "$CASE/verify.out"
+check "no manifest requiring administrator rights" grep -qa 'level="requireAdministrator"' "$CASE/installer.exe"
 expect_payload_installed
 finish
 
