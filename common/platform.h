@@ -29,6 +29,8 @@ inline constexpr uint32_t TOKEN_ADJUST_PRIVILEGES_QUERY = 0x28;
 inline constexpr uint32_t TOKEN_QUERY = 0x8;
 inline constexpr uint32_t ERROR_ELEVATION_REQUIRED = 740;
 inline constexpr uint32_t ERROR_CANCELLED = 1223;
+inline constexpr uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr uint32_t SE_PRIVILEGE_ENABLED = 2;
 inline constexpr uint32_t EWX_REBOOT = 2;
 inline constexpr uint32_t GMEM_MOVEABLE = 0x2;
@@ -108,6 +110,9 @@ struct Platform {
 
     // --- user: message boxes and the host window -------------------------
     int (*MessageBoxA)(WindowHandle owner, const char* text, const char* caption, uint32_t style);
+    // WriteFile to the standard error handle (GetStdHandle): `text` as one
+    // line, where a quiet run's boxes go. Nothing when the process has none.
+    int (*WriteFile)(const char* text);
     int (*SetForegroundWindow)(WindowHandle window);
     int (*ShowWindow)(WindowHandle window, int command);
     intptr_t (*SendMessageA)(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam);

@@ -11,8 +11,10 @@
 #include "archive/entry_extraction.h"
 #include "archive/header_reader.h"
 #include "archive/layout.h"
+#include "common/command_line.h"
 #include "common/crc32.h"
 #include "common/failure.h"
+#include "common/global_heap.h"
 #include "common/platform.h"
 #include "common/text.h"
 #include "common/unpack_error.h"
@@ -151,22 +153,23 @@ static bool prepare_work_dir_path() {
     return text_append(work_dir, PATH_SIZE, WORK_DIR_NAME);
 }
 
-// Reads the prompt field and asks its question. True when the
-// installation goes on. The field is read only when the stream could be
+// Reads the prompt field and asks its question (a quiet run goes on as
+// after Yes). True when the installation goes on. The field is read only when the stream could be
 // positioned at it; the text holds only bytes that were read and ends at the
 // field's end even when the field has no zero byte.
 static bool confirmed() {
     char prompt[PROMPT_FIELD_SIZE + 1] = {0};
     if (archive_seek(PAYLOAD_OFFSET)) archive_read(prompt, PROMPT_FIELD_SIZE);
-    if (prompt[0] == 0) return true;
+    if (prompt[0] == 0 || launch.quiet) return true;
     return platform->MessageBoxA(nullptr, prompt, QUESTION_CAPTION, MB_YESNO | MB_SETFOREGROUND) == IDYES;
 }
 
 // How the start of setup ended.
 enum class SetupRun {
-    ran,          // it ran; its exit code was taken
-    not_started,  // the "Can't run" message was shown
-    declined,     // the user refused the elevation that setup needs
+    ran,              // it ran; its exit code was taken
+    not_started,      // the "Can't run" message was shown
+    declined,         // the user refused the elevation that setup needs
+    needs_elevation,  // quiet, so nobody could consent to the elevation setup needs
 };
 
 // Waits for a started setup program and takes its exit code.
@@ -176,42 +179,107 @@ static void wait_for_setup(Handle process, uint32_t* exit_code) {
     platform->CloseHandle(process);
 }
 
-// Launches setup.exe in work_dir and waits for it. A setup that needs
-// elevation the launcher does not have (Windows refuses CreateProcessA
-// with 740) is started through the shell, which asks the user for consent.
-static SetupRun run_setup(uint32_t* exit_code) {
-    char command[PATH_SIZE] = "";
-    char application[PATH_SIZE] = "";
-    // Both fit: work_dir is at most TEMP_PATH_MAX + 13 characters.
-    text_append(application, PATH_SIZE, unpack.work_dir);
-    text_append(application, PATH_SIZE, SETUP_NAME);
-    text_append(command, PATH_SIZE, application);
-    text_append(command, PATH_SIZE, " ");
-    text_append(command, PATH_SIZE, SETUP_ARGUMENTS);
+// Appends as much of `text` as fits.
+static void append_cut(char* buffer, size_t size, const char* text) {
+    size_t used = strnlen(buffer, size);
+    while (*text && used + 1 < size) buffer[used++] = *text++;
+    buffer[used] = 0;
+}
 
-    *exit_code = 0;
-    ProcessInfo info = {nullptr, nullptr};
-    if (platform->CreateProcessA(application, command, unpack.work_folder, unpack.work_dir, &info)) {
-        platform->CloseHandle(info.thread);
-        wait_for_setup(info.process, exit_code);
-        return SetupRun::ran;
-    }
-    uint32_t error = platform->GetLastError();
-    if (error == ERROR_ELEVATION_REQUIRED) {
-        Handle process = nullptr;
-        if (platform->ShellExecuteExA(application, SETUP_ARGUMENTS, unpack.work_dir, &process)) {
-            wait_for_setup(process, exit_code);
-            return SetupRun::ran;
-        }
-        error = platform->GetLastError();
-        if (error == ERROR_CANCELLED) return SetupRun::declined;
-    }
+// The launcher's own arguments, passed on to setup.
+static const char* launcher_arguments() { return launch.arguments ? launch.arguments : ""; }
+
+// "Can't run %200s, code %lu" with setup's command, which alone may be
+// shortened here, so that the text fits its buffer.
+static void show_cant_run(const char* application, uint32_t error) {
+    const char* arguments = launcher_arguments();
+    char command[COMMAND_DISPLAY_MAX + 1] = "";
+    append_cut(command, sizeof command, application);
+    append_cut(command, sizeof command, " ");
+    append_cut(command, sizeof command, SETUP_ARGUMENTS);
+    if (*arguments) append_cut(command, sizeof command, " ");
+    append_cut(command, sizeof command, arguments);
     char text[FAILURE_TEXT_SIZE] = "Can't run ";
     text_append_padded(text, FAILURE_TEXT_SIZE, command, COMMAND_WIDTH);
     text_append(text, FAILURE_TEXT_SIZE, ", code ");
     text_append_unsigned(text, FAILURE_TEXT_SIZE, error);
     show_failure(text);
+}
+
+// Starts setup, which needs elevation that the launcher does not have,
+// through the shell: Windows asks the user for consent. A quiet run has
+// nobody to ask.
+static SetupRun run_elevated(const char* application, const char* parameters, uint32_t* exit_code) {
+    if (launch.quiet) {
+        show_cant_run(application, ERROR_ELEVATION_REQUIRED);
+        return SetupRun::needs_elevation;
+    }
+    Handle process = nullptr;
+    if (platform->ShellExecuteExA(application, parameters, unpack.work_dir, &process)) {
+        wait_for_setup(process, exit_code);
+        return SetupRun::ran;
+    }
+    uint32_t error = platform->GetLastError();
+    if (error == ERROR_CANCELLED) return SetupRun::declined;
+    show_cant_run(application, error);
     return SetupRun::not_started;
+}
+
+// Launches setup.exe in work_dir with "-i" and the launcher's own
+// arguments, and waits for it. The command is never cut: its buffer grows
+// with it, up to what the system takes. A setup that needs elevation the
+// launcher does not have (Windows refuses CreateProcessA with 740) is
+// started through the shell.
+static SetupRun run_setup(uint32_t* exit_code) {
+    *exit_code = 0;
+    char application[PATH_SIZE] = "";
+    // It fits: work_dir is at most TEMP_PATH_MAX + 13 characters.
+    text_append(application, PATH_SIZE, unpack.work_dir);
+    text_append(application, PATH_SIZE, SETUP_NAME);
+    size_t application_length = strlen(application);
+    const char* arguments = launcher_arguments();
+    size_t arguments_length = strlen(arguments);
+    size_t length = application_length + 1 + sizeof SETUP_ARGUMENTS - 1 + (arguments_length ? 1 + arguments_length : 0);
+    if (length >= SETUP_COMMAND_MAX) {
+        show_cant_run(application, ERROR_FILENAME_EXCED_RANGE);
+        return SetupRun::not_started;
+    }
+    char* command = static_cast<char*>(heap_obtain(length + 1));
+    if (!command) {
+        show_cant_run(application, ERROR_NOT_ENOUGH_MEMORY);
+        return SetupRun::not_started;
+    }
+    char* end = command;
+    auto put = [&end](const char* text, size_t n) {
+        memcpy(end, text, n);
+        end += n;
+    };
+    put(application, application_length);
+    put(" ", 1);
+    const char* parameters = end;
+    put(SETUP_ARGUMENTS, sizeof SETUP_ARGUMENTS - 1);
+    if (arguments_length) {
+        put(" ", 1);
+        put(arguments, arguments_length);
+    }
+    *end = 0;
+
+    SetupRun run = SetupRun::ran;
+    ProcessInfo info = {nullptr, nullptr};
+    if (platform->CreateProcessA(application, command, unpack.work_folder, unpack.work_dir, &info)) {
+        platform->CloseHandle(info.thread);
+        wait_for_setup(info.process, exit_code);
+    } else {
+        uint32_t error = platform->GetLastError();
+        if (error == ERROR_ELEVATION_REQUIRED) {
+            run = run_elevated(application, parameters, exit_code);
+        } else {
+            show_cant_run(application, error);
+            run = SetupRun::not_started;
+        }
+    }
+    heap_release(command);
+    return run;
 }
 
 // Enables the shutdown privilege where the token can be opened, then asks
@@ -243,8 +311,10 @@ uint32_t install_driver(void*) {
     if (length == 0 || length >= MODULE_PATH_LENGTH) return end_early(MSG_MODULE_PATH, ERR_TEMP_DIR);
     if (!archive_open(module_path)) return end_early(MSG_OPEN_ARCHIVE, DRIVER_NOT_OPENED);
     if (!confirmed()) return end_early(nullptr, DRIVER_DECLINED);
-    platform->SetForegroundWindow(unpack.host_window);
-    platform->ShowWindow(unpack.host_window, SW_SHOW);
+    if (!launch.quiet) {
+        platform->SetForegroundWindow(unpack.host_window);
+        platform->ShowWindow(unpack.host_window, SW_SHOW);
+    }
 
     if (read_header() != HEADER_READ) return end_early(MSG_INVALID_ARCHIVE, DRIVER_BAD_ARCHIVE);
     // An entry that fails, or a header that cannot be read inside the loop,
@@ -257,13 +327,17 @@ uint32_t install_driver(void*) {
         clean_temp_dir();
         return end_with(DRIVER_ENTRY_FAILED);
     }
-    platform->ShowWindow(unpack.host_window, SW_HIDE);
+    if (!launch.quiet) platform->ShowWindow(unpack.host_window, SW_HIDE);
 
     uint32_t exit_code = 0;
     SetupRun run = run_setup(&exit_code);
     clean_temp_dir();
     if (run == SetupRun::declined) return end_with(DRIVER_DECLINED);
     if (run == SetupRun::not_started) return end_with(DRIVER_SETUP_NOT_STARTED);
+    if (run == SetupRun::needs_elevation) return end_with(ERROR_ELEVATION_REQUIRED);
+    // Nobody at the screen of a quiet run: the restart is left to whoever
+    // started it, at a time of their choosing.
+    if (exit_code == RESTART_EXIT_CODE && launch.quiet) return end_with(DRIVER_RESTART_REQUIRED);
     if (exit_code == RESTART_EXIT_CODE) request_restart();
     return end_with(exit_code);
 }

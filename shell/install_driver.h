@@ -26,15 +26,24 @@ inline constexpr const char SETUP_ARGUMENTS[] = "-i";
 inline constexpr const char SHUTDOWN_PRIVILEGE[] = "SeShutdownPrivilege";
 inline constexpr size_t FAILURE_TEXT_SIZE = 300;
 inline constexpr size_t COMMAND_WIDTH = 200;  // "Can't run %200s, code %lu"
+// The most of setup's command that "Can't run" shows: the text then fits
+// its buffer with ", code " and ten digits.
+inline constexpr size_t COMMAND_DISPLAY_MAX = FAILURE_TEXT_SIZE - 1 - 10 - 7 - 10;
+// What CreateProcessA takes of a command line, its terminating zero
+// included.
+inline constexpr size_t SETUP_COMMAND_MAX = 32767;
 
 // Driver results. The result is the process exit code: setup's own exit
-// code when setup ran, DRIVER_DONE when the question was answered other
-// than Yes, and for every failure before setup ran one of these codes or
-// ERR_TEMP_PATH (269) and ERR_TEMP_DIR (270).
-inline constexpr uint32_t DRIVER_DONE = 0;
+// code when setup ran, and for every other end one of these codes or
+// ERR_TEMP_PATH (269) and ERR_TEMP_DIR (270). The codes of the ends that
+// deployment tools act on are the ones they know from installers.
 // The question answered other than Yes, or the consent to the elevation
-// that setup needs refused: nothing was installed, by the user's choice.
-inline constexpr uint32_t DRIVER_DECLINED = 0;
+// that setup needs refused: nothing was installed, by the user's choice
+// (ERROR_INSTALL_USEREXIT).
+inline constexpr uint32_t DRIVER_DECLINED = 1602;
+// A quiet run whose setup asked for the restart: not carried out, left to
+// whoever started the run (ERROR_SUCCESS_REBOOT_REQUIRED).
+inline constexpr uint32_t DRIVER_RESTART_REQUIRED = 3010;
 inline constexpr uint32_t DRIVER_NOT_OPENED = 1;
 inline constexpr uint32_t DRIVER_BAD_ARCHIVE = 2;
 inline constexpr uint32_t DRIVER_ENTRY_FAILED = 3;

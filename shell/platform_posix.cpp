@@ -7,6 +7,8 @@
 // the window calls do nothing, and a message box answers No.
 #include "shell/platform_posix.h"
 
+#include "common/command_line.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -187,28 +189,28 @@ uint32_t GetFileAttributesA(const char* path) {
 int MessageBoxA(WindowHandle, const char*, const char*, uint32_t style) {
     return (style & MB_YESNO) ? IDNO : 1;
 }
+int WriteFile(const char* text) {
+    size_t length = strlen(text);
+    return ::write(STDERR_FILENO, text, length) == ssize_t(length) && ::write(STDERR_FILENO, "\n", 1) == 1;
+}
 int SetForegroundWindow(WindowHandle) { return 0; }
 int ShowWindow(WindowHandle, int) { return 0; }
 intptr_t SendMessageA(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0; }
 
-// The command line's words after the application name become its
-// arguments; the application, a file of the held folder, is started from
-// inside it.
+// The application, a file of the held folder, is started from inside it.
 int CreateProcessA(const char* application_name, char* command_line, Handle folder, const char*,
                    ProcessInfo* info) {
-    char* argv[16];
-    int argc = 0;
-    argv[argc++] = const_cast<char*>(application_name);
-    char words[4096];
-    size_t skip = strlen(application_name);
-    if (strncmp(command_line, application_name, skip) != 0) skip = 0;
-    snprintf(words, sizeof words, "%s", command_line + skip);
-    char* save = nullptr;
-    for (char* w = strtok_r(words, " ", &save); w && argc < 15; w = strtok_r(nullptr, " ", &save)) argv[argc++] = w;
-    argv[argc] = nullptr;
+    const char* first[] = {application_name};
+    char** argv = split_windows_command(application_name, command_line, first, 1);
+    if (!argv) {
+        last_error = ENOMEM;
+        return 0;
+    }
     char program[FIND_NAME_SIZE + 2] = "./";
     snprintf(program + 2, sizeof program - 2, "%s", in_folder(folder, application_name));
-    return posix_start_process(folder ? program : application_name, argv, folder, info);
+    int started = posix_start_process(folder ? program : application_name, argv, folder, info);
+    free(argv);
+    return started;
 }
 
 // No elevation here: CreateProcessA never asks for it.
@@ -311,6 +313,28 @@ int fclose_(FileHandle file) { return ::fclose(static_cast<FILE*>(file)); }
 
 }  // namespace
 
+char** split_windows_command(const char* application_name, const char* command_line, const char* const* first,
+                             size_t first_count) {
+    size_t skip = strlen(application_name);
+    const char* tail = strncmp(command_line, application_name, skip) == 0 ? command_line + skip : command_line;
+    // No argument is longer than the tail, nor are there more arguments
+    // than its bytes: one block holds the pointers and then the words.
+    size_t tail_length = strlen(tail);
+    size_t slots = first_count + tail_length + 1;
+    char** argv = static_cast<char**>(calloc(1, slots * sizeof(char*) + 2 * tail_length + 1));
+    if (!argv) return nullptr;
+    size_t argc = 0;
+    for (; argc < first_count; argc++) argv[argc] = const_cast<char*>(first[argc]);
+    char* out = reinterpret_cast<char*>(argv + slots);
+    size_t length = 0;
+    while (next_argument(&tail, out, tail_length + 1, &length)) {
+        argv[argc++] = out;
+        out += length + 1;
+    }
+    argv[argc] = nullptr;
+    return argv;
+}
+
 uint32_t store_module_path(const char* path, char* buffer, uint32_t length) {
     if (length == 0) return 0;
     size_t n = strlen(path);
@@ -362,6 +386,7 @@ const Platform posix_platform = {
     .FindNextFileA = FindNextFileA,
     .FindClose = FindClose,
     .MessageBoxA = MessageBoxA,
+    .WriteFile = WriteFile,
     .SetForegroundWindow = SetForegroundWindow,
     .ShowWindow = ShowWindow,
     .SendMessageA = SendMessageA,

@@ -211,6 +211,16 @@ int fclose_(FileHandle file) { return ::fclose(static_cast<FILE*>(file)); }
 
 }  // namespace
 
+// Each text as one line; a program started with no standard error (the
+// usual case for a windowed one) writes nothing.
+int write_standard_error(const char* text) {
+    HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+    if (!error || error == INVALID_HANDLE_VALUE) return 0;
+    DWORD written = 0;
+    return ::WriteFile(error, text, DWORD(::lstrlenA(text)), &written, nullptr) &&
+           ::WriteFile(error, "\r\n", 2, &written, nullptr);
+}
+
 const Platform win32_platform = {
     .GetTempPathA = GetTempPathA_,
     .GetModuleFileNameA = GetModuleFileNameA_,
@@ -224,6 +234,7 @@ const Platform win32_platform = {
     .FindNextFileA = FindNextFileA_,
     .FindClose = FindClose_,
     .MessageBoxA = MessageBoxA_,
+    .WriteFile = write_standard_error,
     .SetForegroundWindow = SetForegroundWindow_,
     .ShowWindow = ShowWindow_,
     .SendMessageA = SendMessageA_,

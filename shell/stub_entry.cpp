@@ -52,5 +52,5 @@ extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup() {
     restrict_dll_search();
     platform = &win32_platform;
     host_platform = &win32_host_platform;
-    ::ExitProcess(host_main(::GetModuleHandleA(nullptr), nullptr, "", SW_SHOWDEFAULT));
+    ::ExitProcess(host_main(::GetModuleHandleA(nullptr), nullptr, ::GetCommandLineA(), SW_SHOWDEFAULT));
 }

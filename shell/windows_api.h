@@ -36,6 +36,8 @@
 #undef TOKEN_QUERY
 #undef ERROR_ELEVATION_REQUIRED
 #undef ERROR_CANCELLED
+#undef ERROR_NOT_ENOUGH_MEMORY
+#undef ERROR_FILENAME_EXCED_RANGE
 
 #include "common/platform.h"
 #include "shell/host_platform.h"

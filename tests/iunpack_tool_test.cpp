@@ -52,10 +52,11 @@ TEST_F(Tool, RunAnsweredYesTracesEveryVisibleEffect) {
                                  "driver-result 0",
                              }));
     std::vector<std::string> seen = lines_of(read_text(saw));
-    ASSERT_GE(seen.size(), 4u);
+    ASSERT_EQ(seen.size(), 5u);
     EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 3),
               (std::vector<std::string>{"one.dll", "setup.exe", "two.txt"}));
     EXPECT_EQ(seen[3] + "/", wd);
+    EXPECT_EQ(seen[4], "-i");  // setup's arguments
     EXPECT_FALSE(exists(wd));
 }
 
@@ -63,10 +64,10 @@ TEST_F(Tool, RunAnsweredNoOrUnansweredUnpacksNothing) {
     std::string path = installer(two_files_and_setup(), "Install?");
     for (const char* answer : {" --answer no", ""}) {
         SCOPED_TRACE(answer);
-        EXPECT_EQ(iunpack("run " + path + answer), 0);
+        EXPECT_EQ(iunpack("run " + path + answer), 1602 % 256);
         std::vector<std::string> lines = lines_of(err);
         ASSERT_EQ(lines.size(), 2u);
-        EXPECT_EQ(lines[1], "driver-result 0");
+        EXPECT_EQ(lines[1], "driver-result 1602");
         EXPECT_FALSE(exists(work_dir()));
     }
 }
@@ -95,6 +96,34 @@ TEST_F(Tool, RunSetupExitCodeIsReportedAndOnly1234Restarts) {
     EXPECT_EQ(lines[4], "driver-result 210");
 }
 
+// The words after "--" are the launcher's command line: setup gets them
+// after -i as its positional parameters, and /S makes the run quiet (no
+// question, no window, texts as quiet-message lines, no restart).
+TEST_F(Tool, RunPassesTheLaunchersArgumentsAndRunsQuietly) {
+    std::string saw = scratch / "saw.txt";
+    std::string setup = "'for a; do echo \"[$a]\"; done > \"" + saw + "\"; exit 210'";
+    std::string path = installer(two_files_and_setup(), "Install?");
+    EXPECT_EQ(iunpack("run " + path + " --answer yes --setup " + setup + " -- /x 'a \"b\" c' --answer"), 210);
+    EXPECT_EQ(lines_of(read_text(saw)), (std::vector<std::string>{"[-i]", "[/x]", "[a \"b\" c]", "[--answer]"}));
+    std::vector<std::string> lines = lines_of(err);
+    ASSERT_EQ(lines.size(), 6u);  // the question, the window shown and hidden, setup
+    EXPECT_EQ(lines[5], "driver-result 210");
+
+    EXPECT_EQ(iunpack("run " + path + " --setup 'exit 210' -- /S 'a b'"), 210);
+    std::string wd = work_dir();
+    EXPECT_EQ(lines_of(err), (std::vector<std::string>{
+                                 "create-process command=\"" + wd + "setup.exe -i /S \\\"a b\\\"\" directory=\"" + wd + "\"",
+                                 "setup-exit 210",
+                                 "driver-result 210",
+                             }));
+    ArchiveWriter w;
+    w.stored("readme.txt", to_bytes("no setup"));
+    EXPECT_EQ(iunpack("run " + installer(w.finish()) + " -- -quiet"), 5);
+    lines = lines_of(err);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1].find("quiet-message text=\"Can't run "), 0u) << lines[1];
+}
+
 TEST_F(Tool, RunEntryFailingHalfwayEndsWith3) {
     Bytes bad = random_bytes(500, 4);
     HeaderFields h = stored_fields("bad.bin", bad);
@@ -121,9 +150,11 @@ TEST_F(Tool, RunWhileAnotherRunHoldsTheLockSaysAlreadyRunning) {
     make_dir(work_dir());
     write_file(work_dir() + "theirs.txt", to_bytes("in use"));
     std::string path = installer(two_files_and_setup());
-    EXPECT_EQ(iunpack("run " + path + " --setup true"), 0);
+    EXPECT_EQ(iunpack("run " + path + " --setup true"), 1618 % 256);
     EXPECT_EQ(lines_of(err), std::vector<std::string>{"message-box caption=\"Installation Unpacker\" owner=none "
                                                       "style=0x00000000 text=\"Already running !\""});
+    EXPECT_EQ(iunpack("run " + path + " --setup true -- /S"), 1618 % 256);
+    EXPECT_EQ(lines_of(err), std::vector<std::string>{"quiet-message text=\"Already running !\""});
     EXPECT_EQ(list_dir(work_dir()), std::vector<std::string>{"theirs.txt"});
     close(fd);
     EXPECT_EQ(iunpack("run " + path + " --setup true"), 0);
@@ -191,7 +222,7 @@ TEST_F(Tool, RunNeverReachesTheTargetOfALinkSwappedForTheFolder) {
 }
 
 TEST_F(Tool, RunQuotesTextsInTheTrace) {
-    EXPECT_EQ(iunpack("run " + installer(two_files_and_setup(), "Say \"yes\"\\now\nok?") + " --answer no"), 0);
+    EXPECT_EQ(iunpack("run " + installer(two_files_and_setup(), "Say \"yes\"\\now\nok?") + " --answer no"), 1602 % 256);
     EXPECT_EQ(lines_of(err)[0],
               "message-box caption=\"Installation\" owner=none style=0x00010004 text=\"Say \\\"yes\\\"\\\\now\\nok?\"");
 }

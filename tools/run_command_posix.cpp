@@ -1,7 +1,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "common/command_line.h"
 #include "common/failure.h"
 #include "common/platform.h"
 #include "common/unpack_error.h"
@@ -12,19 +15,23 @@
 #include "tools/run_lock.h"
 #include "tools/trace_platform.h"
 #include "tools/usage_error.h"
+#include "tools/windows_command_line.h"
 
 const char RUN_USAGE[] =
-    "  run FILE [--answer yes|no] [--setup COMMAND]\n"
+    "  run FILE [--answer yes|no] [--setup COMMAND] [-- ARG...]\n"
     "      Runs the installation of the self-extracting FILE as the Windows\n"
     "      launcher would, through the native platform: unpacks into\n"
     "      $TMPDIR/iunpack_.$$$/, runs setup, cleans up. Every visible effect\n"
     "      is printed to standard error as one trace line. Without --answer,\n"
     "      the question is asked on a terminal and answered No otherwise.\n"
     "      --setup runs COMMAND with /bin/sh -c in the working directory as\n"
-    "      the setup program; without it the unpacked setup.exe is started.\n"
-    "      Exit status: the launcher's exit code modulo 256 (setup's own exit\n"
-    "      code when setup ran; see the README). A second run with the same\n"
-    "      $TMPDIR gets \"Already running !\" and exit status 0.\n";
+    "      the setup program, with setup's arguments (-i, then the ARGs) as\n"
+    "      its positional parameters; without it the unpacked setup.exe is\n"
+    "      started. The ARGs after -- are the launcher's own command line\n"
+    "      (/S, /quiet, ... make the run quiet). Exit status: the launcher's\n"
+    "      exit code modulo 256 (setup's own exit code when setup ran; see\n"
+    "      the README). A second run with the same $TMPDIR gets \"Already\n"
+    "      running !\" and exit status 82 (1618).\n";
 
 namespace {
 
@@ -36,7 +43,15 @@ int exit_status(uint32_t code) { return int(code & 0xFF); }
 int run_command(int argc, char** argv) {
     if (argc < 1) return usage_error("run: missing FILE");
     TraceOptions options = {nullptr, Answer::ask, nullptr};
-    for (int i = 0; i < argc; i++) {
+    // The launcher's command line: FILE as its program name, then the
+    // words after "--", quoted as Windows programs read them back.
+    std::vector<std::string> words(1);
+    int i = 0;
+    for (; i < argc; i++) {
+        if (strcmp(argv[i], "--") == 0) {
+            words.insert(words.end(), argv + i + 1, argv + argc);
+            break;
+        }
         if (strcmp(argv[i], "--answer") == 0) {
             if (++i == argc) return usage_error("--answer needs yes or no");
             if (strcmp(argv[i], "yes") == 0) options.answer = Answer::yes;
@@ -54,14 +69,18 @@ int run_command(int argc, char** argv) {
         }
     }
     if (!options.module_path) return usage_error("run: missing FILE");
+    words[0] = options.module_path;
+    static std::string command_line;
+    command_line = windows_command_line(words);
+    read_launch_options(command_line.c_str());
     platform = trace_platform(options);
     // The launcher's single-instance guard, as a lock in the temporary
     // directory: another run there gets "Already running !" and exit 0.
     static RunLock lock;
     LockResult locked = take_run_lock(&lock);
     if (locked == LockResult::held_elsewhere) {
-        platform->MessageBoxA(nullptr, MSG_ALREADY_RUNNING, CAPTION, MB_OK);
-        return EXIT_ALREADY_RUNNING;
+        show_failure_unowned(MSG_ALREADY_RUNNING);
+        return exit_status(EXIT_ALREADY_RUNNING);
     }
     if (locked == LockResult::failed) {
         fprintf(stderr, "iunpack: cannot lock %s: %s\n", lock.path, strerror(errno));

@@ -136,6 +136,12 @@ int MessageBoxA(WindowHandle owner, const char* text, const char* caption, uint3
     return (style & MB_YESNO) ? d().answer : 1;
 }
 
+int WriteFile(const char* text) {
+    bool fail = enter("WriteFile");
+    d().error_lines.push_back(text);
+    return fail ? 0 : 1;
+}
+
 int SetForegroundWindow(WindowHandle) { return enter("SetForegroundWindow") ? 0 : 1; }
 int ShowWindow(WindowHandle, int command) {
     bool fail = enter("ShowWindow");
@@ -351,6 +357,7 @@ const Platform table = {
     .FindNextFileA = FindNextFileA,
     .FindClose = FindClose,
     .MessageBoxA = MessageBoxA,
+    .WriteFile = WriteFile,
     .SetForegroundWindow = SetForegroundWindow,
     .ShowWindow = ShowWindow,
     .SendMessageA = SendMessageA,

@@ -48,6 +48,7 @@ struct PlatformDouble {
     // --- record -----------------------------------------------------------
     std::vector<std::string> calls;        // every call's name, in order
     std::vector<MessageBoxRecord> boxes;   // every message box, in order
+    std::vector<std::string> error_lines;  // every line written to standard error
     std::vector<LaunchRecord> launches;    // every launch attempt
     std::vector<int> show_commands;        // every ShowWindow command
     bool destroy_sent = false;             // WM_DESTROY was sent to the host window
