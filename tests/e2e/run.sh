@@ -466,7 +466,8 @@ done
 wait "$releaser" || true
 unset IUNPACK_PROBE_HOLD
 BOXES=$(boxes_in "${traces[@]}")
-check "exit codes $rcs" test "$rcs" = "0 0 "
+# The copy turned away exits with 1618 (82 in 8 bits), the other with setup's 0.
+check "exit codes $rcs" test "$(echo $rcs | tr ' ' '\n' | sort -n | tr '\n' ' ')" = "0 82 "
 check "setup ran $(cat "$LOG" 2>/dev/null | grep -c '^started$') times, not once" test "$(grep -c '^started$' "$LOG")" = 1
 check "the other copy's message" boxes_are "Already running !"
 check "working directory left" no_work_dir
