@@ -163,7 +163,7 @@ int extract_entry() {
         return ERR_ENTRY_REFUSED;
     }
     char path[PATH_SIZE];
-    if (!compose_output_path(path) || !(unpack.output_file = platform->fopen(path, "wbx"))) {
+    if (!compose_output_path(path) || !(unpack.output_file = platform->openat(unpack.work_folder, path))) {
         skip_entry_data();
         show_failure(MSG_CREATE_FILE);
         return ERR_CREATE_FILE;

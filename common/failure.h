@@ -1,5 +1,6 @@
 // The failure-message call: every failure is shown where it is detected, in a
-// modal box with the OK button alone and the system's caption.
+// modal box with the OK button alone and the system's caption; in a quiet
+// run, as a line on standard error.
 #pragma once
 
 inline constexpr const char CAPTION[] = "Installation Unpacker";

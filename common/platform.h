@@ -26,6 +26,11 @@ inline constexpr uint32_t WM_DESTROY = 2;
 inline constexpr uint32_t WM_PAINT = 15;
 inline constexpr uint32_t INFINITE_WAIT = 0xFFFFFFFFu;
 inline constexpr uint32_t TOKEN_ADJUST_PRIVILEGES_QUERY = 0x28;
+inline constexpr uint32_t TOKEN_QUERY = 0x8;
+inline constexpr uint32_t ERROR_ELEVATION_REQUIRED = 740;
+inline constexpr uint32_t ERROR_CANCELLED = 1223;
+inline constexpr uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr uint32_t SE_PRIVILEGE_ENABLED = 2;
 inline constexpr uint32_t EWX_REBOOT = 2;
 inline constexpr uint32_t GMEM_MOVEABLE = 0x2;
@@ -69,20 +74,45 @@ struct Platform {
     uint32_t (*GetTempPathA)(uint32_t length, char* buffer);
     // The running executable's path; 0 on failure; length when truncated.
     uint32_t (*GetModuleFileNameA)(char* buffer, uint32_t length);
-    int (*CreateDirectoryA)(const char* path);  // nonzero: created
+    // Nonzero: created. administrators_only: with an access control list
+    // that lets only SYSTEM and the Administrators create or change
+    // anything in it (for a process that runs elevated).
+    int (*CreateDirectoryA)(const char* path, int administrators_only);
     int (*RemoveDirectoryA)(const char* path);
-    int (*DeleteFileA)(const char* path);
-    // A search handle, or nullptr for INVALID_HANDLE_VALUE.
-    Handle (*FindFirstFileA)(const char* pattern, FindData* found);
-    int (*FindNextFileA)(Handle search, FindData* found);
-    int (*FindClose)(Handle search);
+    // `path` lies in the held folder `folder` (below), or anywhere when
+    // folder is nullptr.
+    int (*DeleteFileA)(Handle folder, const char* path);
     // What `path` itself is, a final link or reparse point never followed:
     // FILE_ATTRIBUTE_* bits, INVALID_FILE_ATTRIBUTES when nothing is there
     // (or the call fails).
     uint32_t (*GetFileAttributesA)(const char* path);
 
+    // --- kernel: a held folder -------------------------------------------
+    // Opens the folder at `path` itself (a link there is never followed)
+    // and holds it until CloseHandle. The calls that take a held folder
+    // and a path in it then reach what was held, whatever another process
+    // does to the path meanwhile. Win32: the folder is opened sharing
+    // neither write nor delete, so that it cannot be renamed, replaced or
+    // made a junction while held, and the path stays its path. POSIX: a
+    // directory descriptor, and those calls go relative to it with the
+    // path's last component. nullptr on failure.
+    Handle (*CreateFileA)(const char* path);
+    // What the held folder is: FILE_ATTRIBUTE_* bits, with
+    // FILE_ATTRIBUTE_OTHER_OWNER when its owner is not the one this process
+    // creates files as. Nonzero on success.
+    int (*GetFileInformationByHandle)(Handle folder, uint32_t* attributes);
+    // Lists the held folder, whose path followed by "*.*" is `pattern`: a
+    // search handle with the first entry, or nullptr for
+    // INVALID_HANDLE_VALUE.
+    Handle (*FindFirstFileA)(Handle folder, const char* pattern, FindData* found);
+    int (*FindNextFileA)(Handle search, FindData* found);
+    int (*FindClose)(Handle search);
+
     // --- user: message boxes and the host window -------------------------
     int (*MessageBoxA)(WindowHandle owner, const char* text, const char* caption, uint32_t style);
+    // WriteFile to the standard error handle (GetStdHandle): `text` as one
+    // line, where a quiet run's boxes go. Nothing when the process has none.
+    int (*WriteFile)(const char* text);
     int (*SetForegroundWindow)(WindowHandle window);
     int (*ShowWindow)(WindowHandle window, int command);
     intptr_t (*SendMessageA)(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam);
@@ -90,18 +120,30 @@ struct Platform {
     // --- kernel: the setup program ---------------------------------------
     // CreateProcessA with this process's own start-up record
     // (GetStartupInfoA), handles not inherited, creation flags
-    // CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS and no environment
-    // block. Nonzero: started, and info holds the handles.
-    int (*CreateProcessA)(const char* application_name, char* command_line, const char* current_directory,
+    // CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS, no environment
+    // block; its current directory is the held folder `folder` at
+    // `directory`, and application_name a path in it. Nonzero: started,
+    // and info holds the handles.
+    int (*CreateProcessA)(const char* application_name, char* command_line, Handle folder, const char* directory,
                           ProcessInfo* info);
+    // ShellExecuteExA of `file` with `parameters` in `directory`, with
+    // SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI: the shell asks for
+    // the consent that a program needing elevation requires. Nonzero:
+    // started, with its process handle (a start without one counts as
+    // failed, with GetLastError telling why).
+    int (*ShellExecuteExA)(const char* file, const char* parameters, const char* directory, Handle* process);
     uint32_t (*WaitForSingleObject)(Handle handle, uint32_t milliseconds);
     int (*GetExitCodeProcess)(Handle process, uint32_t* exit_code);
     int (*CloseHandle)(Handle handle);
     uint32_t (*GetLastError)();
 
-    // --- advapi/user: the restart ----------------------------------------
+    // --- advapi/user: the process token and the restart ------------------
     // OpenProcessToken on GetCurrentProcess() with the given access.
     int (*OpenProcessToken)(uint32_t access, Handle* token);
+    // GetTokenInformation's TokenElevation: nonzero in `elevated` when the
+    // token is elevated. Nonzero on success (0 where the system has no
+    // elevation).
+    int (*GetTokenInformation)(Handle token, uint32_t* elevated);
     int (*LookupPrivilegeValueA)(const char* system_name, const char* name, PrivilegeId* id);
     // One privilege, not disabling all, no previous-state buffer.
     int (*AdjustTokenPrivileges)(Handle token, PrivilegeId id, uint32_t attributes);
@@ -115,9 +157,12 @@ struct Platform {
     Handle (*GlobalFree)(Handle memory);  // nullptr: freed
 
     // --- C runtime: buffered file streams --------------------------------
-    // Modes "rb", "wb" and "wbx": C11's exclusive create, which fails when
-    // anything exists at `path` (also a link, which is never followed).
+    // Modes "rb" and "wb".
     FileHandle (*fopen)(const char* path, const char* mode);
+    // Creates `path`, in the held folder `folder`, for writing and
+    // exclusively: it fails when anything is there already (also a link,
+    // which is never followed). A stream that fwrite and fclose take.
+    FileHandle (*openat)(Handle folder, const char* path);
     size_t (*fread)(void* buffer, size_t size, size_t count, FileHandle file);
     size_t (*fwrite)(const void* buffer, size_t size, size_t count, FileHandle file);
     int (*fseek)(FileHandle file, int64_t offset, int origin);  // 0: moved

@@ -1,5 +1,5 @@
 // Process-wide state that the installation's subsystems share. The driver
-// owns work_dir and archive_stream; the header reader owns header and
+// owns work_dir, work_folder and archive_stream; the header reader owns header and
 // header_name; entry extraction owns output_file; the host window records
 // host_window before the worker starts.
 #pragma once
@@ -32,6 +32,7 @@ struct UnpackState {
     HeaderRecord header;                 // the header last read
     char header_name[NAME_BUFFER_SIZE];  // its file name, zero-filled behind the name
     char work_dir[PATH_SIZE];            // temporary path + working-directory literal, ends with a separator
+    Handle work_folder;                  // work_dir held open from its check to its removal (platform CreateFileA), or nullptr
     ArchiveStream archive_stream;        // the self-extracting file being read
     FileHandle output_file;              // the entry being written, or nullptr
     WindowHandle host_window;            // owner of message boxes; nullptr before the window exists

@@ -76,6 +76,9 @@ struct HostPlatform {
     Handle (*CreateMutexA)(const char* name, int* already_exists);
     WindowHandle (*FindWindowA)(const char* class_name, const char* title);
     int (*MessageBoxA)(WindowHandle owner, const char* text, const char* caption, uint32_t style);
+    // WriteFile to the standard error handle: `text` as one line (nothing
+    // when the process has none).
+    int (*WriteFile)(const char* text);
     // Resources by identifier (MAKEINTRESOURCE); instance nullptr: the system's.
     Handle (*LoadIconA)(Handle instance, uintptr_t icon);
     Handle (*LoadCursorA)(Handle instance, uintptr_t cursor);

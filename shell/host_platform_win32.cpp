@@ -88,6 +88,7 @@ const HostPlatform win32_host_platform = {
     .CreateMutexA = CreateMutexA_,
     .FindWindowA = FindWindowA_,
     .MessageBoxA = MessageBoxA_,
+    .WriteFile = write_standard_error,
     .LoadIconA = LoadIconA_,
     .LoadCursorA = LoadCursorA_,
     .GetStockObject = GetStockObject_,

@@ -1,5 +1,6 @@
 #include "shell/host_window.h"
 
+#include "common/command_line.h"
 #include "common/failure.h"
 #include "common/unpack_state.h"
 #include "shell/install_driver.h"
@@ -77,7 +78,15 @@ static WindowHandle create_host_window(Handle instance) {
                                           HOST_HEIGHT, nullptr, nullptr, instance, nullptr);
 }
 
-int32_t host_main(Handle instance, Handle, const char*, int) {
+// host_main's own failures, before the worker runs: in a box with no owner,
+// or in a quiet run on standard error.
+static void show_host_failure(const char* text) {
+    if (launch.quiet) host_platform->WriteFile(text);
+    else host_platform->MessageBoxA(nullptr, text, CAPTION, MB_OK);
+}
+
+int32_t host_main(Handle instance, Handle, const char* command_line, int) {
+    read_launch_options(command_line);
     // Two copies started at the same instant both find no window: the
     // mutex is created atomically, and only the first creator goes on.
     // Then any top-level window with the title counts, hidden ones and
@@ -85,16 +94,16 @@ int32_t host_main(Handle instance, Handle, const char*, int) {
     int taken = 0;
     host.instance_mutex = host_platform->CreateMutexA(HOST_MUTEX_NAME, &taken);
     if (taken || host_platform->FindWindowA(nullptr, HOST_TITLE)) {
-        host_platform->MessageBoxA(nullptr, MSG_ALREADY_RUNNING, CAPTION, MB_OK);
+        show_host_failure(MSG_ALREADY_RUNNING);
         return EXIT_ALREADY_RUNNING;
     }
     if (!register_host_class(instance)) {
-        host_platform->MessageBoxA(nullptr, MSG_REGISTER_CLASS, CAPTION, MB_OK);
+        show_host_failure(MSG_REGISTER_CLASS);
         return EXIT_NO_CLASS;
     }
     WindowHandle window = create_host_window(instance);
     if (!window) {
-        host_platform->MessageBoxA(nullptr, MSG_CREATE_WINDOW, CAPTION, MB_OK);
+        show_host_failure(MSG_CREATE_WINDOW);
         return EXIT_NO_WINDOW;
     }
     host_platform->ShowWindow(window, SW_HIDE);

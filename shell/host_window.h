@@ -25,7 +25,9 @@ inline constexpr const char MSG_CREATE_WINDOW[] = "CreateWindow() failed";
 
 // Process exit codes of host_main's own ends; a run that reaches the
 // message loop ends with the driver's result (shell/install_driver.h).
-inline constexpr int EXIT_ALREADY_RUNNING = 0;
+// Another installation is in progress (ERROR_INSTALL_ALREADY_RUNNING):
+// deployment tools try again later.
+inline constexpr int EXIT_ALREADY_RUNNING = 1618;
 inline constexpr int EXIT_NO_CLASS = 3;
 inline constexpr int EXIT_NO_WINDOW = 4;
 
@@ -39,8 +41,9 @@ struct HostState {
 
 extern HostState host;
 
-// The entry of the windowed program; only `instance` is used. Returns the
-// process exit code.
+// The entry of the windowed program: `instance` and `command_line`, the
+// whole command line (GetCommandLineA), are used. Returns the process exit
+// code.
 int32_t host_main(Handle instance, Handle previous, const char* command_line, int show);
 
 intptr_t HOST_CALLBACK host_window_proc(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam);

@@ -1,9 +1,13 @@
 // POSIX stand-ins for the Win32 calls, with the results the driver relies
 // on: the temporary path from $TMPDIR (else /tmp) with a trailing '/',
-// mkdir/rmdir/unlink and opendir for the directory calls, posix_spawn and
-// waitpid for the setup program, calloc/free for the global heap. There is
-// no window: the window calls do nothing, and a message box answers No.
+// mkdir/rmdir/unlink for the directory calls, a held folder as a directory
+// descriptor that every call inside it goes relative to (openat, unlinkat,
+// fdopendir, and fchdir for the setup program), posix_spawn and waitpid for
+// the setup program, calloc/free for the global heap. There is no window:
+// the window calls do nothing, and a message box answers No.
 #include "shell/platform_posix.h"
+
+#include "common/command_line.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -25,7 +29,7 @@ namespace {
 thread_local uint32_t last_error;  // GetLastError's value: an errno
 
 // A handle's kind tells CloseHandle what to release.
-enum class Kind { process, search, token };
+enum class Kind { process, search, token, folder };
 
 struct ProcessObject {
     Kind kind;    // Kind::process
@@ -42,6 +46,23 @@ struct SearchObject {
 struct TokenObject {
     Kind kind;  // Kind::token
 };
+
+struct FolderObject {
+    Kind kind;  // Kind::folder
+    int fd;     // the directory, opened without following a link
+};
+
+// The descriptor of a held folder, or AT_FDCWD for none: paths are then
+// taken as they are.
+int folder_fd(Handle folder) { return folder ? static_cast<FolderObject*>(folder)->fd : AT_FDCWD; }
+
+// A path in a held folder is taken by its last component, relative to the
+// folder's descriptor: whatever is at the folder's path now plays no part.
+const char* in_folder(Handle folder, const char* path) {
+    if (!folder) return path;
+    const char* slash = strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
 
 TokenObject process_token = {Kind::token};
 
@@ -73,9 +94,47 @@ uint32_t GetModuleFileNameA(char* buffer, uint32_t length) {
     return uint32_t(n);
 }
 
-int CreateDirectoryA(const char* path) { return mkdir(path, 0700) == 0; }
+// Made for this user alone, elevated or not.
+int CreateDirectoryA(const char* path, int) { return mkdir(path, 0700) == 0; }
 int RemoveDirectoryA(const char* path) { return rmdir(path) == 0; }
-int DeleteFileA(const char* path) { return unlink(path) == 0; }
+int DeleteFileA(Handle folder, const char* path) { return unlinkat(folder_fd(folder), in_folder(folder, path), 0) == 0; }
+
+Handle CreateFileA(const char* path) {
+    int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        last_error = uint32_t(errno);
+        return nullptr;
+    }
+    FolderObject* folder = static_cast<FolderObject*>(malloc(sizeof(FolderObject)));
+    if (!folder) {
+        close(fd);
+        last_error = ENOMEM;
+        return nullptr;
+    }
+    *folder = {Kind::folder, fd};
+    return folder;
+}
+
+// An entry's attributes as Win32 reports them: a symbolic link as a
+// reparse point, and an entry of another user (in a shared temporary
+// directory) marked as such.
+uint32_t attributes_of(const struct stat& st) {
+    uint32_t attributes = S_ISLNK(st.st_mode)   ? FILE_ATTRIBUTE_REPARSE_POINT
+                          : S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY
+                                                : FILE_ATTRIBUTE_NORMAL;
+    if (st.st_uid != geteuid()) attributes |= FILE_ATTRIBUTE_OTHER_OWNER;
+    return attributes;
+}
+
+int GetFileInformationByHandle(Handle folder, uint32_t* attributes) {
+    struct stat st;
+    if (fstat(folder_fd(folder), &st) != 0) {
+        last_error = uint32_t(errno);
+        return 0;
+    }
+    *attributes = attributes_of(st);
+    return 1;
+}
 
 bool next_entry(SearchObject* search, FindData* found) {
     struct dirent* entry = readdir(search->dir);
@@ -84,14 +143,16 @@ bool next_entry(SearchObject* search, FindData* found) {
     return true;
 }
 
-// The pattern is a directory followed by "*.*", which matches every entry.
-Handle FindFirstFileA(const char* pattern, FindData* found) {
-    char dir_path[4096];
-    snprintf(dir_path, sizeof dir_path, "%s", pattern);
-    char* slash = strrchr(dir_path, '/');
-    if (slash) slash[1] = 0;
-    DIR* dir = opendir(slash ? dir_path : ".");
-    if (!dir) return nullptr;
+// Lists the held folder through a descriptor of its own ("*.*" matches
+// every entry).
+Handle FindFirstFileA(Handle folder, const char*, FindData* found) {
+    int fd = openat(folder_fd(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    DIR* dir = fdopendir(fd);
+    if (!dir) {
+        close(fd);
+        return nullptr;
+    }
     SearchObject* search = static_cast<SearchObject*>(malloc(sizeof(SearchObject)));
     if (!search) {
         closedir(dir);
@@ -115,43 +176,47 @@ int FindClose(Handle handle) {
     return 1;
 }
 
-// lstat: a symbolic link is reported as a reparse point, never followed,
-// and an entry of another user (in a shared temporary directory) as such.
+// lstat: a symbolic link is reported as itself, never followed.
 uint32_t GetFileAttributesA(const char* path) {
     struct stat st;
     if (lstat(path, &st) != 0) {
         last_error = uint32_t(errno);
         return INVALID_FILE_ATTRIBUTES;
     }
-    uint32_t attributes = S_ISLNK(st.st_mode)   ? FILE_ATTRIBUTE_REPARSE_POINT
-                          : S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY
-                                                : FILE_ATTRIBUTE_NORMAL;
-    if (st.st_uid != geteuid()) attributes |= FILE_ATTRIBUTE_OTHER_OWNER;
-    return attributes;
+    return attributes_of(st);
 }
 
 int MessageBoxA(WindowHandle, const char*, const char*, uint32_t style) {
     return (style & MB_YESNO) ? IDNO : 1;
 }
+int WriteFile(const char* text) {
+    size_t length = strlen(text);
+    return ::write(STDERR_FILENO, text, length) == ssize_t(length) && ::write(STDERR_FILENO, "\n", 1) == 1;
+}
 int SetForegroundWindow(WindowHandle) { return 0; }
 int ShowWindow(WindowHandle, int) { return 0; }
 intptr_t SendMessageA(WindowHandle, uint32_t, uintptr_t, intptr_t) { return 0; }
 
-// The command line's words after the application name become its
-// arguments; the application is started by its path.
-int CreateProcessA(const char* application_name, char* command_line, const char* current_directory,
+// The application, a file of the held folder, is started from inside it.
+int CreateProcessA(const char* application_name, char* command_line, Handle folder, const char*,
                    ProcessInfo* info) {
-    char* argv[16];
-    int argc = 0;
-    argv[argc++] = const_cast<char*>(application_name);
-    char words[4096];
-    size_t skip = strlen(application_name);
-    if (strncmp(command_line, application_name, skip) != 0) skip = 0;
-    snprintf(words, sizeof words, "%s", command_line + skip);
-    char* save = nullptr;
-    for (char* w = strtok_r(words, " ", &save); w && argc < 15; w = strtok_r(nullptr, " ", &save)) argv[argc++] = w;
-    argv[argc] = nullptr;
-    return posix_start_process(argv, current_directory, info);
+    const char* first[] = {application_name};
+    char** argv = split_windows_command(application_name, command_line, first, 1);
+    if (!argv) {
+        last_error = ENOMEM;
+        return 0;
+    }
+    char program[FIND_NAME_SIZE + 2] = "./";
+    snprintf(program + 2, sizeof program - 2, "%s", in_folder(folder, application_name));
+    int started = posix_start_process(folder ? program : application_name, argv, folder, info);
+    free(argv);
+    return started;
+}
+
+// No elevation here: CreateProcessA never asks for it.
+int ShellExecuteExA(const char*, const char*, const char*, Handle*) {
+    last_error = ENOSYS;
+    return 0;
 }
 
 uint32_t WaitForSingleObject(Handle handle, uint32_t) {
@@ -181,6 +246,9 @@ int CloseHandle(Handle handle) {
         ProcessObject* process = static_cast<ProcessObject*>(handle);
         if (!process->ended) waitpid(process->pid, &process->status, WNOHANG);
         free(process);
+    } else if (kind == Kind::folder) {
+        close(static_cast<FolderObject*>(handle)->fd);
+        free(handle);
     }
     return 1;
 }
@@ -189,6 +257,12 @@ uint32_t GetLastError() { return last_error; }
 
 int OpenProcessToken(uint32_t, Handle* token) {
     *token = &process_token;
+    return 1;
+}
+
+// The superuser stands for an elevated process.
+int GetTokenInformation(Handle, uint32_t* elevated) {
+    *elevated = geteuid() == 0;
     return 1;
 }
 
@@ -216,10 +290,11 @@ Handle GlobalFree(Handle memory) {
     return nullptr;
 }
 
-// "wbx": created here or not at all; a link in the way is never followed.
-FileHandle fopen_(const char* path, const char* mode) {
-    if (strcmp(mode, "wbx") != 0) return ::fopen(path, mode);
-    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+FileHandle fopen_(const char* path, const char* mode) { return ::fopen(path, mode); }
+// Created here or not at all; a link in the way is never followed.
+FileHandle openat_(Handle folder, const char* path) {
+    int fd = openat(folder_fd(folder), in_folder(folder, path), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0666);
     if (fd < 0) return nullptr;
     FILE* file = fdopen(fd, "wb");
     if (!file) close(fd);
@@ -238,6 +313,28 @@ int fclose_(FileHandle file) { return ::fclose(static_cast<FILE*>(file)); }
 
 }  // namespace
 
+char** split_windows_command(const char* application_name, const char* command_line, const char* const* first,
+                             size_t first_count) {
+    size_t skip = strlen(application_name);
+    const char* tail = strncmp(command_line, application_name, skip) == 0 ? command_line + skip : command_line;
+    // No argument is longer than the tail, nor are there more arguments
+    // than its bytes: one block holds the pointers and then the words.
+    size_t tail_length = strlen(tail);
+    size_t slots = first_count + tail_length + 1;
+    char** argv = static_cast<char**>(calloc(1, slots * sizeof(char*) + 2 * tail_length + 1));
+    if (!argv) return nullptr;
+    size_t argc = 0;
+    for (; argc < first_count; argc++) argv[argc] = const_cast<char*>(first[argc]);
+    char* out = reinterpret_cast<char*>(argv + slots);
+    size_t length = 0;
+    while (next_argument(&tail, out, tail_length + 1, &length)) {
+        argv[argc++] = out;
+        out += length + 1;
+    }
+    argv[argc] = nullptr;
+    return argv;
+}
+
 uint32_t store_module_path(const char* path, char* buffer, uint32_t length) {
     if (length == 0) return 0;
     size_t n = strlen(path);
@@ -250,15 +347,15 @@ uint32_t store_module_path(const char* path, char* buffer, uint32_t length) {
     return uint32_t(n);
 }
 
-int posix_start_process(char* const argv[], const char* directory, ProcessInfo* info) {
+int posix_start_process(const char* program, char* const argv[], Handle folder, ProcessInfo* info) {
     posix_spawn_file_actions_t actions;
     if (posix_spawn_file_actions_init(&actions) != 0) {
         last_error = ENOMEM;
         return 0;
     }
     pid_t pid = 0;
-    int error = posix_spawn_file_actions_addchdir_np(&actions, directory);
-    if (error == 0) error = posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ);
+    int error = folder ? posix_spawn_file_actions_addfchdir_np(&actions, folder_fd(folder)) : 0;
+    if (error == 0) error = posix_spawn(&pid, program, &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
         last_error = uint32_t(error);
@@ -282,20 +379,25 @@ const Platform posix_platform = {
     .CreateDirectoryA = CreateDirectoryA,
     .RemoveDirectoryA = RemoveDirectoryA,
     .DeleteFileA = DeleteFileA,
+    .GetFileAttributesA = GetFileAttributesA,
+    .CreateFileA = CreateFileA,
+    .GetFileInformationByHandle = GetFileInformationByHandle,
     .FindFirstFileA = FindFirstFileA,
     .FindNextFileA = FindNextFileA,
     .FindClose = FindClose,
-    .GetFileAttributesA = GetFileAttributesA,
     .MessageBoxA = MessageBoxA,
+    .WriteFile = WriteFile,
     .SetForegroundWindow = SetForegroundWindow,
     .ShowWindow = ShowWindow,
     .SendMessageA = SendMessageA,
     .CreateProcessA = CreateProcessA,
+    .ShellExecuteExA = ShellExecuteExA,
     .WaitForSingleObject = WaitForSingleObject,
     .GetExitCodeProcess = GetExitCodeProcess,
     .CloseHandle = CloseHandle,
     .GetLastError = GetLastError,
     .OpenProcessToken = OpenProcessToken,
+    .GetTokenInformation = GetTokenInformation,
     .LookupPrivilegeValueA = LookupPrivilegeValueA,
     .AdjustTokenPrivileges = AdjustTokenPrivileges,
     .ExitWindowsEx = ExitWindowsEx,
@@ -305,6 +407,7 @@ const Platform posix_platform = {
     .GlobalUnlock = GlobalUnlock,
     .GlobalFree = GlobalFree,
     .fopen = fopen_,
+    .openat = openat_,
     .fread = fread_,
     .fwrite = fwrite_,
     .fseek = fseek_,

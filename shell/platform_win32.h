@@ -7,3 +7,6 @@
 
 extern const Platform win32_platform;
 extern const HostPlatform win32_host_platform;
+
+// Both tables' WriteFile: `text` as one line on the standard error handle.
+int write_standard_error(const char* text);

@@ -33,6 +33,11 @@
 #undef SM_CXSCREEN
 #undef SM_CYSCREEN
 #undef COLOR_BTNFACE
+#undef TOKEN_QUERY
+#undef ERROR_ELEVATION_REQUIRED
+#undef ERROR_CANCELLED
+#undef ERROR_NOT_ENOUGH_MEMORY
+#undef ERROR_FILENAME_EXCED_RANGE
 
 #include "common/platform.h"
 #include "shell/host_platform.h"

@@ -25,7 +25,7 @@ protected:
     // What the driver does at its end: the destroy message, synchronously.
     static void worker_ends() { host_window_proc(unpack.host_window, WM_DESTROY, 0, 0); }
 
-    int run() { return host_main(INSTANCE, nullptr, "ignored", 1); }
+    int run(const char* command_line = "installer.exe") { return host_main(INSTANCE, nullptr, command_line, 1); }
     HostDouble& d = host_double;
 };
 
@@ -38,7 +38,7 @@ void expect_box(const HostBox& box, const char* text) {
 
 TEST_F(HostWindow, AnotherWindowWithTheTitleStopsTheStart) {
     d.window_titled = true;
-    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(run(), 1618);
     EXPECT_EQ(d.find_class, "");  // any class
     EXPECT_EQ(d.find_title, "Installation Unpacker");
     ASSERT_EQ(d.boxes.size(), 1u);
@@ -50,7 +50,7 @@ TEST_F(HostWindow, AnotherWindowWithTheTitleStopsTheStart) {
 // created before the window check, lets only its first creator go on.
 TEST_F(HostWindow, MutexCreatedBeforeStopsTheStart) {
     d.mutex_taken = true;
-    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(run(), 1618);
     EXPECT_EQ(d.mutex_name, "InstallationUnpacker");
     ASSERT_EQ(d.boxes.size(), 1u);
     expect_box(d.boxes[0], "Already running !");
@@ -143,6 +143,29 @@ TEST_F(HostWindow, WorkerThatCannotStartFailsTheCreation) {
     EXPECT_TRUE(d.closed.empty());
     EXPECT_EQ(d.window, nullptr);
     for (const std::string& call : d.calls) EXPECT_NE(call, "GetMessageA");
+}
+
+// A quiet run's own failures show no box: each text is a line on standard
+// error, and the exit code tells what happened.
+TEST_F(HostWindow, QuietRunsFailWithoutABox) {
+    struct Case {
+        bool HostDouble::*fault;
+        int exit_code;
+        const char* line;
+    };
+    const Case cases[] = {
+        {&HostDouble::mutex_taken, 1618, "Already running !"},
+        {&HostDouble::register_fails, 3, "RegisterClass error !"},
+        {&HostDouble::create_fails, 4, "CreateWindow() failed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        host_double_reset();
+        d.*c.fault = true;
+        EXPECT_EQ(run("\"C:\\Downloads\\installer.exe\" /x -Quiet"), c.exit_code);
+        EXPECT_TRUE(d.boxes.empty());
+        EXPECT_EQ(d.error_lines, std::vector<std::string>{c.line});
+    }
 }
 
 TEST_F(HostWindow, LoopGoesOnAfterErrorsAndDispatchesUntilQuit) {

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "archive/entry_extraction.h"
+#include "common/command_line.h"
 #include "common/failure.h"
 #include "tests/support/double_fixture.h"
 
@@ -106,7 +107,7 @@ TEST_F(Driver, EmptyPromptAsksNothing) {
 
 TEST_F(Driver, AnsweredNoUnpacksNothingAndRemovesTheDirectory) {
     platform_double.answer = IDNO;
-    EXPECT_EQ(run(standard_archive(), "Go?"), 0u);
+    EXPECT_EQ(run(standard_archive(), "Go?"), DRIVER_DECLINED);
     EXPECT_EQ(platform_double.boxes.size(), 1u);
     EXPECT_TRUE(platform_double.launches.empty());
     EXPECT_TRUE(platform_double.show_commands.empty());
@@ -123,7 +124,7 @@ TEST_F(Driver, SetupExitCode1234RequestsTheRestartAfterCleaningUp) {
     EXPECT_FALSE(work_dir_exists());
     auto& c = platform_double.calls;
     size_t removed = size_t(std::find(c.rbegin(), c.rend(), "RemoveDirectoryA").base() - c.begin()) - 1;
-    EXPECT_LT(removed, first_call("OpenProcessToken"));
+    EXPECT_LT(removed, first_call("LookupPrivilegeValueA"));
     EXPECT_LT(first_call("AdjustTokenPrivileges"), first_call("ExitWindowsEx"));
     expect_clean_end();
 }
@@ -134,14 +135,14 @@ TEST_F(Driver, OtherExitCodesRequestNothing) {
         platform_double.setup_exit_code = code;
         EXPECT_EQ(run(standard_archive()), code);  // setup's own exit code
         EXPECT_FALSE(platform_double.restart_requested) << code;
-        EXPECT_EQ(count_calls("OpenProcessToken"), 0u);
+        EXPECT_EQ(count_calls("LookupPrivilegeValueA"), 0u);
     }
 }
 
 TEST_F(Driver, RestartIsRequestedEvenWithoutAToken) {
     platform_double.setup_exit_code = RESTART_EXIT_CODE;
     platform_double.fail_only = "OpenProcessToken";
-    platform_double.fail_at = 1;
+    platform_double.fail_at = 2;  // the first is the elevation query
     EXPECT_EQ(run(standard_archive()), RESTART_EXIT_CODE);
     EXPECT_FALSE(platform_double.privilege_enabled);
     EXPECT_TRUE(platform_double.restart_requested);
@@ -168,6 +169,90 @@ TEST_F(Driver, LargeErrorCodesAreShownUnsigned) {
     EXPECT_EQ(run(standard_archive()), DRIVER_SETUP_NOT_STARTED);
     ASSERT_EQ(platform_double.boxes.size(), 1u);
     EXPECT_NE(platform_double.boxes[0].text.find(", code 4294967295"), std::string::npos);
+}
+
+// What follows the launcher's program name reaches setup after "-i", byte
+// for byte. The command is never cut; one longer than the system takes is
+// a setup that cannot start, and only the message shortens it.
+TEST_F(Driver, LauncherArgumentsReachSetup) {
+    size_t room = SETUP_COMMAND_MAX - 1 - (work_dir + "setup.exe -i ").size();
+    struct Case {
+        std::string line;       // the launcher's command line
+        std::string arguments;  // what setup gets after "-i "
+        uint32_t result;
+    };
+    const Case cases[] = {
+        {"installer.exe", "", 0},
+        {"\"C:\\My Files\\installer.exe\"  /x /D=\"C:\\My Dir\"", "/x /D=\"C:\\My Dir\"", 0},
+        {"installer.exe\t\ta\tb ", "a\tb ", 0},
+        {"installer.exe " + std::string(room, 'a'), std::string(room, 'a'), 0},
+        {"installer.exe " + std::string(room + 1, 'a'), "", DRIVER_SETUP_NOT_STARTED},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line.substr(0, 60));
+        rescript();
+        read_launch_options(c.line.c_str());
+        EXPECT_EQ(run(standard_archive()), c.result);
+        if (c.result == DRIVER_SETUP_NOT_STARTED) {
+            EXPECT_TRUE(platform_double.launches.empty());
+            ASSERT_EQ(platform_double.boxes.size(), 1u);
+            const std::string& text = platform_double.boxes[0].text;
+            EXPECT_EQ(text.size(), 10 + COMMAND_DISPLAY_MAX + 10);  // "Can't run ", the command cut, ", code 206"
+            EXPECT_EQ(text.substr(text.size() - 20), "aaaaaaaaaa, code 206");
+        } else {
+            ASSERT_EQ(platform_double.launches.size(), 1u);
+            std::string expected = work_dir + "setup.exe -i" + (c.arguments.empty() ? "" : " " + c.arguments);
+            EXPECT_EQ(platform_double.launches[0].command, expected);
+        }
+        expect_clean_end();
+    }
+}
+
+// A quiet run: no question, no window, no box; its texts on standard
+// error; setup's 1234 leaves the restart to whoever started the run; and
+// a setup that needs elevation cannot be consented to.
+TEST_F(Driver, QuietRuns) {
+    struct Case {
+        const char* why;
+        uint32_t setup_exit_code;
+        bool needs_elevation;
+        bool archive_has_setup;
+        uint32_t result;
+        const char* line;  // the text on standard error, from its start
+    };
+    const Case cases[] = {
+        {"installs", 0, false, true, 0, nullptr},
+        {"restart", RESTART_EXIT_CODE, false, true, DRIVER_RESTART_REQUIRED, nullptr},
+        {"needs elevation", 0, true, true, ERROR_ELEVATION_REQUIRED, "Can't run "},
+        {"no setup", 0, false, false, DRIVER_SETUP_NOT_STARTED, "Can't run "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        rescript();
+        read_launch_options("installer.exe /S /D=x");
+        platform_double.setup_exit_code = c.setup_exit_code;
+        platform_double.needs_elevation = c.needs_elevation;
+        ArchiveWriter w;
+        w.stored(c.archive_has_setup ? "setup.exe" : "readme.txt", to_bytes("MZ"));
+        EXPECT_EQ(run(w.finish(), "Install?"), c.result);
+        EXPECT_TRUE(platform_double.boxes.empty());
+        EXPECT_TRUE(platform_double.show_commands.empty());
+        EXPECT_FALSE(platform_double.restart_requested);
+        for (const LaunchRecord& launch : platform_double.launches) {
+            EXPECT_FALSE(launch.through_shell);
+            EXPECT_EQ(launch.command, work_dir + "setup.exe -i /S /D=x");
+        }
+        if (c.line) {
+            ASSERT_EQ(platform_double.error_lines.size(), 1u);
+            EXPECT_EQ(platform_double.error_lines[0].find(c.line), 0u);
+            EXPECT_NE(platform_double.error_lines[0].find("code " + std::to_string(c.needs_elevation ? 740 : 2)),
+                      std::string::npos);
+        } else {
+            EXPECT_TRUE(platform_double.error_lines.empty());
+        }
+        EXPECT_FALSE(work_dir_exists());
+        expect_clean_end();
+    }
 }
 
 // The ends of the driver before anything is unpacked.
@@ -285,6 +370,105 @@ TEST_F(Driver, LinkAtTheWorkingDirectoryIsRemovedNeverFollowed) {
     expect_clean_end();
 }
 
+// Another process of the user swaps the working folder for a link to
+// another folder just before platform call N, for every N of a run: the
+// link's target never loses a file and never gains one.
+TEST_F(Driver, SwapOfTheWorkingFolderBeforeAnyCallNeverReachesTheLinksTarget) {
+    std::string victim = scratch / "victim";
+    make_dir(victim);
+    write_file(victim + "/precious.txt", to_bytes("keep"));
+    write_file(victim + "/setup.exe", to_bytes("the victim's own"));
+    std::string link = work_dir.substr(0, work_dir.size() - 1);
+    write_file(installer, self_extracting(standard_archive(), ""));
+    for (size_t n = 1;; n++) {
+        SCOPED_TRACE("swapped before call " + std::to_string(n));
+        rescript();
+        std::string moved = scratch / ("moved" + std::to_string(n));
+        platform_double.before_call = [&](size_t call) {
+            if (call != n) return;
+            rename(link.c_str(), moved.c_str());
+            ASSERT_EQ(symlink(victim.c_str(), link.c_str()), 0);
+        };
+        install_driver(nullptr);
+        EXPECT_EQ(list_dir(victim), (Texts{"precious.txt", "setup.exe"}));
+        EXPECT_TRUE(read_file(victim + "/setup.exe") == to_bytes("the victim's own"));
+        EXPECT_EQ(platform_double.folders, 0);
+        for (const LaunchRecord& launch : platform_double.launches) EXPECT_TRUE(launch.folder_held);
+        bool past_the_end = n > platform_double.calls.size();
+        std::string remove = "rm -rf '" + link + "' '" + moved + "'";
+        ASSERT_EQ(system(remove.c_str()), 0);
+        if (past_the_end) break;
+    }
+}
+
+// A setup that needs elevation (Windows refuses CreateProcessA with 740)
+// is started through the shell, which asks for consent, with the same
+// program, arguments and folder.
+TEST_F(Driver, SetupThatNeedsElevationStartsThroughTheShell) {
+    platform_double.needs_elevation = true;
+    platform_double.setup_exit_code = 42;
+    EXPECT_EQ(run(standard_archive()), 42u);
+    ASSERT_EQ(platform_double.launches.size(), 2u);
+    const LaunchRecord& shell = platform_double.launches[1];
+    EXPECT_TRUE(shell.through_shell);
+    EXPECT_EQ(shell.application, work_dir + "setup.exe");
+    EXPECT_EQ(shell.command, "-i");
+    EXPECT_EQ(shell.directory, work_dir);
+    EXPECT_EQ(shell.files_seen, standard_files());
+    EXPECT_TRUE(platform_double.boxes.empty());
+    EXPECT_EQ(platform_double.administrators_only_dirs, 0);
+    EXPECT_FALSE(work_dir_exists());
+    expect_clean_end();
+}
+
+// The ends of the start through the shell: the consent refused is the
+// user's choice, like a No to the question; a failed start, or one that
+// gives no process to wait for, is a setup that cannot run.
+TEST_F(Driver, ShellStartsThatDoNotRun) {
+    struct Case {
+        const char* why;
+        uint32_t shell_error;
+        bool no_handle;
+        uint32_t result;
+        const char* code_shown;
+    };
+    const Case cases[] = {
+        {"consent refused", ERROR_CANCELLED, false, DRIVER_DECLINED, nullptr},
+        {"shell cannot start it", 1155, false, DRIVER_SETUP_NOT_STARTED, ", code 1155"},
+        {"no process handle", 0, true, DRIVER_SETUP_NOT_STARTED, ", code 6"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        rescript();
+        platform_double.needs_elevation = true;
+        platform_double.shell_error = c.shell_error;
+        platform_double.shell_gives_no_handle = c.no_handle;
+        EXPECT_EQ(run(standard_archive()), c.result);
+        if (c.code_shown) {
+            ASSERT_EQ(platform_double.boxes.size(), 1u);
+            EXPECT_EQ(platform_double.boxes[0].text.find("Can't run "), 0u);
+            EXPECT_NE(platform_double.boxes[0].text.find(c.code_shown), std::string::npos);
+        } else {
+            EXPECT_TRUE(platform_double.boxes.empty());
+        }
+        EXPECT_FALSE(platform_double.restart_requested);
+        EXPECT_FALSE(work_dir_exists());
+        expect_clean_end();
+    }
+}
+
+// An elevated launcher makes the folder for the Administrators alone, and
+// starts setup itself.
+TEST_F(Driver, ElevatedLauncherMakesTheFolderForAdministratorsAlone) {
+    platform_double.elevated = true;
+    platform_double.needs_elevation = true;
+    EXPECT_EQ(run(standard_archive()), 0u);
+    EXPECT_EQ(platform_double.administrators_only_dirs, 1);
+    ASSERT_EQ(platform_double.launches.size(), 1u);
+    EXPECT_FALSE(platform_double.launches[0].through_shell);
+    expect_clean_end();
+}
+
 TEST_F(Driver, MainHeaderThatCannotBeReadEndsWith2) {
     struct Case {
         const char* why;
@@ -384,11 +568,14 @@ TEST_F(Driver, PromptFieldWithoutATerminatorIsShownWhole) {
 // nothing. Each run must still end cleanly: one destroy message last,
 // nothing held, the working directory gone unless its removal was the call
 // that failed, and setup only ever started with every file in place.
-void sweep(Driver& t, const Bytes& archive, const std::string& prompt, uint32_t exit_code) {
+// A quiet run shows no box on any of these paths: its texts go to standard
+// error.
+void sweep(Driver& t, const Bytes& archive, const std::string& prompt, uint32_t exit_code, bool quiet = false) {
     write_file(t.installer, self_extracting(archive, prompt));
     for (uint64_t n = 1;; n++) {
         SCOPED_TRACE("failing call " + std::to_string(n));
         t.rescript();
+        read_launch_options(quiet ? "installer.exe /S" : "installer.exe");
         platform_double.setup_exit_code = exit_code;
         platform_double.fail_at = n;
         uint32_t result = install_driver(nullptr);
@@ -396,24 +583,30 @@ void sweep(Driver& t, const Bytes& archive, const std::string& prompt, uint32_t 
         SCOPED_TRACE("in " + injected);
 
         // The result is the exit code, carried by the destroy message:
-        // setup's own when it ran (0 when its code could not be read), else
-        // 0 for a question not answered Yes, or a failure that was shown.
+        // setup's own when it ran (0 when its code could not be read; 3010
+        // for 1234 in a quiet run), else 1602 for a question not answered
+        // Yes, or a failure that was shown.
         bool setup_ran = !platform_double.launches.empty() && injected != "CreateProcessA";
+        const std::vector<std::string> shown = quiet ? platform_double.error_lines : t.messages();
+        if (quiet) {
+            EXPECT_TRUE(platform_double.boxes.empty());
+            EXPECT_TRUE(platform_double.show_commands.empty());
+        }
         if (setup_ran) {
-            EXPECT_EQ(result, injected == "GetExitCodeProcess" ? 0u : exit_code);
-        } else if (result == 0) {
+            uint32_t expected = quiet && exit_code == RESTART_EXIT_CODE ? DRIVER_RESTART_REQUIRED : exit_code;
+            EXPECT_EQ(result, injected == "GetExitCodeProcess" ? 0u : expected);
+        } else if (result == DRIVER_DECLINED) {
             EXPECT_EQ(injected, "MessageBoxA");
         } else {
             EXPECT_TRUE(result == 1 || result == 2 || result == 3 || result == 5 || result == 269 || result == 270);
-            EXPECT_FALSE(platform_double.boxes.empty());
+            EXPECT_FALSE(shown.empty());
         }
         EXPECT_EQ(platform_double.destroy_code, result);
         t.expect_clean_end();
         for (const LaunchRecord& launch : platform_double.launches)
             EXPECT_EQ(launch.files_seen, Driver::standard_files());
         // A failure is shown once, where it is detected.
-        for (size_t i = 1; i < platform_double.boxes.size(); i++)
-            EXPECT_NE(platform_double.boxes[i].text, platform_double.boxes[i - 1].text);
+        for (size_t i = 1; i < shown.size(); i++) EXPECT_NE(shown[i], shown[i - 1]);
         bool cleanup_failed = injected == "DeleteFileA" || injected == "RemoveDirectoryA" ||
                               injected == "FindFirstFileA" || injected == "FindNextFileA" ||
                               injected == "GetFileAttributesA";
@@ -422,7 +615,7 @@ void sweep(Driver& t, const Bytes& archive, const std::string& prompt, uint32_t 
         }
 
         if (injected.empty()) {
-            EXPECT_EQ(result, exit_code);
+            EXPECT_EQ(result, quiet && exit_code == RESTART_EXIT_CODE ? DRIVER_RESTART_REQUIRED : exit_code);
             EXPECT_EQ(platform_double.launches.size(), 1u);
             EXPECT_GT(n, 40u);  // every call of the run was failed once
             break;
@@ -437,5 +630,7 @@ TEST_F(Driver, FaultSweepOverAWholeInstallation) {
 }
 
 TEST_F(Driver, FaultSweepWithoutAQuestion) { sweep(*this, standard_archive(), "", 0); }
+
+TEST_F(Driver, FaultSweepOfAQuietRun) { sweep(*this, standard_archive(), "Install?", RESTART_EXIT_CODE, true); }
 
 }  // namespace

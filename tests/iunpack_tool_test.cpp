@@ -6,6 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
 #include "tests/support/archive_writer.h"
 #include "tests/support/files.h"
 #include "tests/support/iunpack_run.h"
@@ -48,10 +53,11 @@ TEST_F(Tool, RunAnsweredYesTracesEveryVisibleEffect) {
                                  "driver-result 0",
                              }));
     std::vector<std::string> seen = lines_of(read_text(saw));
-    ASSERT_GE(seen.size(), 4u);
+    ASSERT_EQ(seen.size(), 5u);
     EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 3),
               (std::vector<std::string>{"one.dll", "setup.exe", "two.txt"}));
     EXPECT_EQ(seen[3] + "/", wd);
+    EXPECT_EQ(seen[4], "-i");  // setup's arguments
     EXPECT_FALSE(exists(wd));
 }
 
@@ -59,10 +65,10 @@ TEST_F(Tool, RunAnsweredNoOrUnansweredUnpacksNothing) {
     std::string path = installer(two_files_and_setup(), "Install?");
     for (const char* answer : {" --answer no", ""}) {
         SCOPED_TRACE(answer);
-        EXPECT_EQ(iunpack("run " + path + answer), 0);
+        EXPECT_EQ(iunpack("run " + path + answer), 1602 % 256);
         std::vector<std::string> lines = lines_of(err);
         ASSERT_EQ(lines.size(), 2u);
-        EXPECT_EQ(lines[1], "driver-result 0");
+        EXPECT_EQ(lines[1], "driver-result 1602");
         EXPECT_FALSE(exists(work_dir()));
     }
 }
@@ -91,6 +97,34 @@ TEST_F(Tool, RunSetupExitCodeIsReportedAndOnly1234Restarts) {
     EXPECT_EQ(lines[4], "driver-result 210");
 }
 
+// The words after "--" are the launcher's command line: setup gets them
+// after -i as its positional parameters, and /S makes the run quiet (no
+// question, no window, texts as quiet-message lines, no restart).
+TEST_F(Tool, RunPassesTheLaunchersArgumentsAndRunsQuietly) {
+    std::string saw = scratch / "saw.txt";
+    std::string setup = "'for a; do echo \"[$a]\"; done > \"" + saw + "\"; exit 210'";
+    std::string path = installer(two_files_and_setup(), "Install?");
+    EXPECT_EQ(iunpack("run " + path + " --answer yes --setup " + setup + " -- /x 'a \"b\" c' --answer"), 210);
+    EXPECT_EQ(lines_of(read_text(saw)), (std::vector<std::string>{"[-i]", "[/x]", "[a \"b\" c]", "[--answer]"}));
+    std::vector<std::string> lines = lines_of(err);
+    ASSERT_EQ(lines.size(), 6u);  // the question, the window shown and hidden, setup
+    EXPECT_EQ(lines[5], "driver-result 210");
+
+    EXPECT_EQ(iunpack("run " + path + " --setup 'exit 210' -- /S 'a b'"), 210);
+    std::string wd = work_dir();
+    EXPECT_EQ(lines_of(err), (std::vector<std::string>{
+                                 "create-process command=\"" + wd + "setup.exe -i /S \\\"a b\\\"\" directory=\"" + wd + "\"",
+                                 "setup-exit 210",
+                                 "driver-result 210",
+                             }));
+    ArchiveWriter w;
+    w.stored("readme.txt", to_bytes("no setup"));
+    EXPECT_EQ(iunpack("run " + installer(w.finish()) + " -- -quiet"), 5);
+    lines = lines_of(err);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1].find("quiet-message text=\"Can't run "), 0u) << lines[1];
+}
+
 TEST_F(Tool, RunEntryFailingHalfwayEndsWith3) {
     Bytes bad = random_bytes(500, 4);
     HeaderFields h = stored_fields("bad.bin", bad);
@@ -117,9 +151,11 @@ TEST_F(Tool, RunWhileAnotherRunHoldsTheLockSaysAlreadyRunning) {
     make_dir(work_dir());
     write_file(work_dir() + "theirs.txt", to_bytes("in use"));
     std::string path = installer(two_files_and_setup());
-    EXPECT_EQ(iunpack("run " + path + " --setup true"), 0);
+    EXPECT_EQ(iunpack("run " + path + " --setup true"), 1618 % 256);
     EXPECT_EQ(lines_of(err), std::vector<std::string>{"message-box caption=\"Installation Unpacker\" owner=none "
                                                       "style=0x00000000 text=\"Already running !\""});
+    EXPECT_EQ(iunpack("run " + path + " --setup true -- /S"), 1618 % 256);
+    EXPECT_EQ(lines_of(err), std::vector<std::string>{"quiet-message text=\"Already running !\""});
     EXPECT_EQ(list_dir(work_dir()), std::vector<std::string>{"theirs.txt"});
     close(fd);
     EXPECT_EQ(iunpack("run " + path + " --setup true"), 0);
@@ -154,8 +190,40 @@ TEST_F(Tool, RunNeverFollowsALinkOrEntersAnotherUsersDirectory) {
     EXPECT_EQ(list_dir(link), std::vector<std::string>{"theirs.txt"});
 }
 
+// Another process of the user swaps the working folder for a link to
+// another folder and back (RENAME_EXCHANGE) as fast as it can, during 100
+// runs: the link's target loses no file (not even those named like the
+// installation's) and gains none (one.dll never appears there).
+TEST_F(Tool, RunNeverReachesTheTargetOfALinkSwappedForTheFolder) {
+    std::string victim = scratch / "victim";
+    make_dir(victim);
+    std::vector<std::string> names;
+    for (int i = 0; i < 200; i++) {
+        char name[16];
+        snprintf(name, sizeof name, "f%d", 1000 + i);
+        names.push_back(name);
+    }
+    names.insert(names.end(), {"setup.exe", "two.txt"});
+    for (const std::string& name : names) write_file(victim + "/" + name, to_bytes("keep"));
+    std::string path = installer(two_files_and_setup());
+    std::string folder = work_dir().substr(0, work_dir().size() - 1), link = tmp() + "/swapped";
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        while (!stop) {
+            symlink(victim.c_str(), link.c_str());  // fails while a folder is there
+            renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE);
+        }
+    });
+    for (int run = 0; run < 100; run++) iunpack("run " + path + " --answer yes --setup true");
+    stop = true;
+    swapper.join();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(list_dir(victim), names);
+    for (const std::string& name : names) EXPECT_TRUE(read_file(victim + "/" + name) == to_bytes("keep")) << name;
+}
+
 TEST_F(Tool, RunQuotesTextsInTheTrace) {
-    EXPECT_EQ(iunpack("run " + installer(two_files_and_setup(), "Say \"yes\"\\now\nok?") + " --answer no"), 0);
+    EXPECT_EQ(iunpack("run " + installer(two_files_and_setup(), "Say \"yes\"\\now\nok?") + " --answer no"), 1602 % 256);
     EXPECT_EQ(lines_of(err)[0],
               "message-box caption=\"Installation\" owner=none style=0x00010004 text=\"Say \\\"yes\\\"\\\\now\\nok?\"");
 }

@@ -53,6 +53,21 @@ TEST_F(Verify, CarriedStubsMatchAndAChangedByteDoesNot) {
     EXPECT_NE(out.find("stub: matches the win64 stub"), std::string::npos) << out;
     EXPECT_EQ(tool("verify " + installer + " --stub win32"), 1) << out;
 
+    // The administrator variant: the same stub but for the manifest's level.
+    ASSERT_EQ(tool("pack --admin " + (dir / "f") + " -o " + installer), 0) << out;
+    Bytes admin = read_file(installer);
+    std::string text(admin.begin(), admin.end());
+    size_t at = text.find("level=\"requireAdministrator\" ");
+    ASSERT_NE(at, std::string::npos);
+    std::string as_invoker = "level=\"asInvoker\"            ";
+    std::copy(as_invoker.begin(), as_invoker.end(), admin.begin() + long(at));
+    expect_stub_place(admin, IUNPACK_STUB_WIN32);
+    ASSERT_EQ(tool("verify " + installer), 0) << out;
+    EXPECT_NE(out.find("stub: matches the win32 stub (i686, the product, administrator variant)"), std::string::npos)
+        << out;
+    EXPECT_EQ(tool("pack --admin --stub " + std::string(IUNPACK_STUB_WIN64) + " " + (dir / "f") + " -o " + installer),
+              1);
+
     // One byte in the stub, one in its padding.
     for (size_t at : {size_t(1000), size_t(49151)}) {
         Bytes changed = read_file(installer);
@@ -61,7 +76,7 @@ TEST_F(Verify, CarriedStubsMatchAndAChangedByteDoesNot) {
         EXPECT_EQ(tool("verify " + (dir / "changed.exe")), 1) << at;
         EXPECT_NE(out.find("stub: DIFFERS from every stub this iunpack carries"), std::string::npos) << out;
         EXPECT_NE(out.find("first difference at byte " + std::to_string(at)), std::string::npos) << out;
-        EXPECT_TRUE(out.ends_with("1 entry, 0 failed\nverify: FAILED: the stub is not one this iunpack carries\n")) << out;
+        EXPECT_TRUE(out.ends_with("1 entry, 0 failed\nverify: FAILED: the stub differs from every stub this iunpack carries\n")) << out;
     }
 }
 

@@ -68,11 +68,10 @@ size_t fread_(void* buffer, size_t size, size_t count, FileHandle file) {
 // `test` creates no file, yet reports what the launcher would meet on
 // Windows, where names differ only in letter case name one file: the
 // second of them cannot be created, as it exists already.
-FileHandle fopen_(const char* path, const char* mode) {
-    if (mode[0] != 'w') return system_platform().fopen(path, mode);
+FileHandle openat_(Handle folder, const char* path) {
     FileHandle file = &walk.sink_object;
     if (!walk.discard_output) {
-        file = system_platform().fopen(path, mode);
+        file = system_platform().openat(folder, path);
     } else if (!walk.discarded_names.insert(fold_case(path)).second) {
         file = nullptr;
         errno = EEXIST;
@@ -156,7 +155,7 @@ void report_no_archive(bool bare) {
 bool open_archive(const char* path, bool* bare_archive, std::string* prompt) {
     walk.table = system_platform();
     walk.table.MessageBoxA = MessageBoxA;
-    walk.table.fopen = fopen_;
+    walk.table.openat = openat_;
     walk.table.fread = fread_;
     walk.table.fwrite = fwrite_;
     walk.table.fclose = fclose_;
@@ -165,6 +164,7 @@ bool open_archive(const char* path, bool* bare_archive, std::string* prompt) {
     walk.messages.clear();
     walk.read_error = 0;
     unpack.host_window = nullptr;
+    unpack.work_folder = nullptr;  // files are created by their paths
     crc32_build_table();
     if (!archive_open(path)) {
         fprintf(stderr, "error: cannot open %s: %s\n", visible_path(path).c_str(), strerror(errno));

@@ -14,15 +14,16 @@ const char* CommandLine::value(const char* name) const {
 }
 
 bool parse_command_line(const char* command, const char* usage, int argc, char** argv,
-                        std::span<const OptionSpec> options, CommandLine& line, int& status) {
+                        std::span<const OptionSpec> options, CommandLine& line, int& status, bool pass_on) {
     line.options = options;
     line.values.assign(options.size(), nullptr);
     line.operands.clear();
+    line.passed_on.clear();
     bool options_ended = false;
     for (int i = 0; i < argc; i++) {
         const char* word = argv[i];
         if (options_ended || word[0] != '-' || word[1] == 0) {
-            line.operands.push_back(word);
+            (options_ended && pass_on ? line.passed_on : line.operands).push_back(word);
             continue;
         }
         if (strcmp(word, "--") == 0) {

@@ -38,7 +38,7 @@
 
 const char PACK_USAGE[] =
     "  pack [--stub win32|win64|STUB.exe] [--prompt TEXT | --prompt-file FILE]\n"
-    "       [--method 0|1|4] [--force] INPUT... -o INSTALLER.exe\n"
+    "       [--method 0|1|4] [--admin] [--force] INPUT... -o INSTALLER.exe\n"
     "      Makes an installer: the stub padded to 49152 bytes, the 200-byte\n"
     "      prompt field (at most 199 bytes of text) and an archive of the\n"
     "      INPUTs. An INPUT is a file, a folder (its own files) or an archive\n"
@@ -49,6 +49,8 @@ const char PACK_USAGE[] =
     "      time in UTC (no later than $SOURCE_DATE_EPOCH when set): the same\n"
     "      inputs give the same bytes. --stub defaults to win32, the i686\n"
     "      product stub carried by this iunpack; win64 is the x86_64 one.\n"
+    "      --admin takes the stub's variant that makes Windows ask for\n"
+    "      administrator rights before anything is unpacked.\n"
     "      Refuses what the launcher would refuse (entries, names that are no\n"
     "      plain Windows file name or do not fit, two names equal without\n"
     "      regard to case), files of 4 GiB or more and a stub that does not\n"
@@ -70,12 +72,18 @@ struct PackOptions {
     const char* output = nullptr;       // -o
     uint8_t method = 1;                 // --method: 0, 1 or 4
     bool force = false;                 // --force
+    bool admin = false;                 // --admin: the stub's administrator variant
 };
 
 bool check_stub(const PackOptions& o, Stub& stub) {
     std::string error;
-    if (!load_stub(o.stub, stub, error)) {
+    if (!load_stub(o.stub, o.admin, stub, error)) {
         pack_error(error);
+        return false;
+    }
+    if (o.admin && !stub.embedded) {
+        pack_error("--admin takes --stub win32 or win64: the stub " + stub.label +
+                   " is a file, and its manifest is its own");
         return false;
     }
     if (!is_pe(stub.bytes)) return pack_problem(o.force, "the stub " + stub.label + " is not a PE executable");
@@ -274,6 +282,7 @@ int pack_command(int argc, char** argv) {
     static constexpr OptionSpec OPTIONS[] = {
         {"--stub", "win32, win64 or STUB.exe"}, {"--prompt", "TEXT"},        {"--prompt-file", "FILE"},
         {"--method", "0, 1 or 4"},              {"-o", "INSTALLER.exe"},     {"--force", nullptr},
+        {"--admin", nullptr},
     };
     CommandLine line;
     int status;
@@ -284,6 +293,7 @@ int pack_command(int argc, char** argv) {
     o.prompt_file = line.value("--prompt-file");
     o.output = line.value("-o");
     o.force = line.value("--force") != nullptr;
+    o.admin = line.value("--admin") != nullptr;
     o.inputs = line.operands;
     if (const char* m = line.value("--method")) {
         if (strcmp(m, "0") != 0 && strcmp(m, "1") != 0 && strcmp(m, "4") != 0)

@@ -1,7 +1,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "common/command_line.h"
 #include "common/failure.h"
 #include "common/platform.h"
 #include "common/unpack_error.h"
@@ -14,19 +17,23 @@
 #include "tools/terminal_text.h"
 #include "tools/trace_platform.h"
 #include "tools/usage_error.h"
+#include "tools/windows_command_line.h"
 
 const char RUN_USAGE[] =
-    "  run FILE [--answer yes|no] [--setup COMMAND]\n"
+    "  run FILE [--answer yes|no] [--setup COMMAND] [-- ARG...]\n"
     "      Runs the installation of the self-extracting FILE as the Windows\n"
     "      launcher would, through the native platform: unpacks into\n"
     "      $TMPDIR/iunpack_.$$$/, runs setup, cleans up. Every visible effect\n"
     "      is printed to standard error as one trace line. Without --answer,\n"
     "      the question is asked on a terminal and answered No otherwise.\n"
     "      --setup runs COMMAND with /bin/sh -c in the working directory as\n"
-    "      the setup program; without it the unpacked setup.exe is started.\n"
-    "      Exit status: the launcher's exit code modulo 256 (setup's own exit\n"
-    "      code when setup ran; see the README). A second run with the same\n"
-    "      $TMPDIR gets \"Already running !\" and exit status 0.\n";
+    "      the setup program, with setup's arguments (-i, then the ARGs) as\n"
+    "      its positional parameters; without it the unpacked setup.exe is\n"
+    "      started. The ARGs after -- are the launcher's own command line\n"
+    "      (/S, /quiet, ... make the run quiet). Exit status: the launcher's\n"
+    "      exit code modulo 256 (setup's own exit code when setup ran; see\n"
+    "      the README). A second run with the same $TMPDIR gets \"Already\n"
+    "      running !\" and exit status 82 (1618).\n";
 
 namespace {
 
@@ -39,7 +46,7 @@ int run_command(int argc, char** argv) {
     static constexpr OptionSpec OPTIONS[] = {{"--answer", "yes or no"}, {"--setup", "COMMAND"}};
     CommandLine line;
     int status;
-    if (!parse_command_line("run", RUN_USAGE, argc, argv, OPTIONS, line, status)) return status;
+    if (!parse_command_line("run", RUN_USAGE, argc, argv, OPTIONS, line, status, true)) return status;
     if (line.operands.size() != 1) return usage_error("run takes one FILE", "run");
     TraceOptions options = {line.operands[0], Answer::ask, line.value("--setup")};
     if (const char* answer = line.value("--answer")) {
@@ -47,14 +54,21 @@ int run_command(int argc, char** argv) {
         else if (strcmp(answer, "no") == 0) options.answer = Answer::no;
         else return usage_error(("--answer takes yes or no, not " + visible_text(answer)).c_str(), "run");
     }
+    // The launcher's command line: FILE as its program name, then the
+    // words after "--", quoted as Windows programs read them back.
+    std::vector<std::string> words = {options.module_path};
+    words.insert(words.end(), line.passed_on.begin(), line.passed_on.end());
+    static std::string command_line;
+    command_line = windows_command_line(words);
+    read_launch_options(command_line.c_str());
     platform = trace_platform(options);
     // The launcher's single-instance guard, as a lock in the temporary
     // directory: another run there gets "Already running !" and exit 0.
     static RunLock lock;
     LockResult locked = take_run_lock(&lock);
     if (locked == LockResult::held_elsewhere) {
-        platform->MessageBoxA(nullptr, MSG_ALREADY_RUNNING, CAPTION, MB_OK);
-        return EXIT_ALREADY_RUNNING;
+        show_failure_unowned(MSG_ALREADY_RUNNING);
+        return exit_status(EXIT_ALREADY_RUNNING);
     }
     if (locked == LockResult::failed) {
         fprintf(stderr, "iunpack run: error: cannot lock %s: %s\n", visible_path(lock.path).c_str(), strerror(errno));

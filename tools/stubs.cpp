@@ -14,10 +14,10 @@ Stub carried_stub(const EmbeddedStub& e) {
                 &e};
 }
 
-bool load_stub(const char* choice, Stub& stub, std::string& error) {
+bool load_stub(const char* choice, bool administrator, Stub& stub, std::string& error) {
     if (!choice) choice = EMBEDDED_STUBS[0].name;
     for (const EmbeddedStub& e : EMBEDDED_STUBS) {
-        if (strcmp(choice, e.name) != 0) continue;
+        if (strcmp(choice, e.name) != 0 || e.administrator != administrator) continue;
         stub = carried_stub(e);
         return true;
     }

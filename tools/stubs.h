@@ -17,10 +17,11 @@ struct Stub {
 // A stub this iunpack carries, labelled by its name and description.
 Stub carried_stub(const EmbeddedStub& e);
 // `choice` is the name of a carried stub ("win32", "win64") or a path;
-// nullptr picks the first carried stub, the product. False, with `error`
-// set, when the file cannot be read or is larger than the stub's place
-// (read no further than that).
-bool load_stub(const char* choice, Stub& stub, std::string& error);
+// nullptr picks the first carried stub, the product. `administrator` picks
+// a carried stub's administrator variant (a file is taken as it is). False,
+// with `error` set, when the file cannot be read or is larger than the
+// stub's place (read no further than that).
+bool load_stub(const char* choice, bool administrator, Stub& stub, std::string& error);
 // An MZ header whose e_lfanew points at a "PE\0\0" signature inside `bytes`.
 bool is_pe(const std::vector<uint8_t>& bytes);
 // The end of the last section's raw data by the PE section table: the

@@ -3,11 +3,13 @@
 //   show-window SW_SHOW | show-window SW_HIDE
 //   create-process command="..." directory="..."   then   setup-exit N
 //   restart-requested
+//   quiet-message text="..."   (a quiet run's text on standard error)
 #include "tools/trace_platform.h"
 
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "shell/platform_posix.h"
@@ -38,6 +40,13 @@ int MessageBoxA(WindowHandle owner, const char* text, const char* caption, uint3
     return yes ? IDYES : IDNO;
 }
 
+int WriteFile(const char* text) {
+    fprintf(stderr, "quiet-message text=");
+    print_quoted(text);
+    fputc('\n', stderr);
+    return 1;
+}
+
 int ShowWindow(WindowHandle, int command) {
     fprintf(stderr, "show-window %s\n", command == SW_SHOW ? "SW_SHOW" : command == SW_HIDE ? "SW_HIDE" : "?");
     return 1;
@@ -47,17 +56,24 @@ uint32_t GetModuleFileNameA(char* buffer, uint32_t length) {
     return store_module_path(options.module_path, buffer, length);
 }
 
-int CreateProcessA(const char* application, char* command_line, const char* directory, ProcessInfo* info) {
+int CreateProcessA(const char* application, char* command_line, Handle folder, const char* directory,
+                   ProcessInfo* info) {
     fprintf(stderr, "create-process command=");
     print_quoted(command_line);
     fprintf(stderr, " directory=");
     print_quoted(directory);
     fputc('\n', stderr);
     fflush(stderr);
-    if (!options.setup_command) return posix_platform.CreateProcessA(application, command_line, directory, info);
-    char shell[] = "/bin/sh", dash_c[] = "-c";
-    char* argv[] = {shell, dash_c, const_cast<char*>(options.setup_command), nullptr};
-    return posix_start_process(argv, directory, info);
+    if (!options.setup_command)
+        return posix_platform.CreateProcessA(application, command_line, folder, directory, info);
+    // setup's arguments ("-i" and the launcher's) become the command's
+    // positional parameters.
+    const char* first[] = {"/bin/sh", "-c", options.setup_command, "setup"};
+    char** argv = split_windows_command(application, command_line, first, 4);
+    if (!argv) return 0;
+    int started = posix_start_process(argv[0], argv, folder, info);
+    free(argv);
+    return started;
 }
 
 int GetExitCodeProcess(Handle process, uint32_t* exit_code) {
@@ -83,6 +99,7 @@ const Platform* trace_platform(const TraceOptions& run_options) {
     options = run_options;
     table = posix_platform;
     table.MessageBoxA = MessageBoxA;
+    table.WriteFile = WriteFile;
     table.ShowWindow = ShowWindow;
     table.GetModuleFileNameA = GetModuleFileNameA;
     table.CreateProcessA = CreateProcessA;

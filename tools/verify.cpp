@@ -67,8 +67,9 @@ bool read_file_range(const char* path, uint64_t offset, size_t n, std::vector<ui
     return ok;
 }
 
-// Compares the stub place with each candidate and prints what it found.
-StubCheck check_stub(const std::vector<uint8_t>& area, const std::vector<Stub>& candidates, bool one_given) {
+// Compares the stub place with each candidate (`compared` names them all)
+// and prints what it found.
+StubCheck check_stub(const std::vector<uint8_t>& area, const std::vector<Stub>& candidates, const std::string& compared) {
     StubCheck found;
     std::vector<size_t> differences;
     for (const Stub& c : candidates) {
@@ -91,7 +92,7 @@ StubCheck check_stub(const std::vector<uint8_t>& area, const std::vector<Stub>& 
     // The stub in the installer, as long as its own section table says
     // (the whole place when that does not tell).
     size_t extent = pe_file_extent(area);
-    printf("stub: DIFFERS from %s\n", one_given ? candidates[0].label.c_str() : "every stub this iunpack carries");
+    printf("stub: DIFFERS from %s\n", compared.c_str());
     printf("stub SHA-256: %s (%zu bytes, %s)\n", sha_of(area, extent ? extent : area.size()).c_str(),
            extent ? extent : area.size(), extent ? "by its PE section table" : "the whole stub place");
     for (size_t i = 0; i < candidates.size(); i++)
@@ -151,18 +152,22 @@ int verify_command(int argc, char** argv) {
     const char* installer = line.operands[0];
     const char* stub_choice = line.value("--stub");
 
-    // The stubs to compare with: the one named, or every one carried.
+    // The stubs to compare with: every one carried, each variant; those of
+    // the name given; or the file given.
     std::vector<Stub> candidates;
-    if (stub_choice) {
+    for (const EmbeddedStub& e : EMBEDDED_STUBS)
+        if (!stub_choice || strcmp(stub_choice, e.name) == 0) candidates.push_back(carried_stub(e));
+    if (candidates.empty()) {
         std::string error;
         candidates.emplace_back();
-        if (!load_stub(stub_choice, candidates.back(), error)) {
+        if (!load_stub(stub_choice, false, candidates.back(), error)) {
             fprintf(stderr, "error: %s\n", error.c_str());
             return 1;
         }
-    } else {
-        for (const EmbeddedStub& e : EMBEDDED_STUBS) candidates.push_back(carried_stub(e));
     }
+    std::string compared = !stub_choice                ? "every stub this iunpack carries"
+                           : candidates.size() == 1    ? candidates[0].label
+                                                       : std::string("every ") + stub_choice + " stub this iunpack carries";
 
     // A regular file: its size tells what follows the archive.
     std::string shown = visible_path(installer);
@@ -187,7 +192,7 @@ int verify_command(int argc, char** argv) {
     std::string prompt(head.begin() + PAYLOAD_OFFSET, head.end());
     prompt.resize(strnlen(prompt.c_str(), PROMPT_FIELD_SIZE));
 
-    StubCheck stub = check_stub(area, candidates, stub_choice != nullptr);
+    StubCheck stub = check_stub(area, candidates, compared);
     printf("%s\n", prompt_line(prompt).c_str());
     fflush(stdout);
     TestSummary walked;
@@ -195,8 +200,7 @@ int verify_command(int argc, char** argv) {
     bool tail_ok = !walked.complete || check_tail(installer, walked.archive_end, st.size, stub);
 
     std::vector<std::string> problems;
-    if (!stub.match)
-        problems.push_back(stub_choice ? "the stub is not " + candidates[0].label : "the stub is not one this iunpack carries");
+    if (!stub.match) problems.push_back("the stub differs from " + compared);
     if (!opened || !walked.complete) problems.push_back("the archive cannot be read to its end marker");
     if (walked.failed) problems.push_back(counted(walked.failed, "entry", "entries") + " would not install");
     if (opened && !walked.setup_found) problems.push_back("setup.exe is not among the entries that install");

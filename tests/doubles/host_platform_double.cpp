@@ -34,6 +34,12 @@ int MessageBoxA(WindowHandle owner, const char* text, const char* caption, uint3
     return 1;
 }
 
+int WriteFile(const char* text) {
+    enter("WriteFile");
+    d().error_lines.push_back(text);
+    return 1;
+}
+
 Handle LoadIconA(Handle instance, uintptr_t icon) {
     enter("LoadIconA");
     if (instance) return nullptr;
@@ -200,6 +206,7 @@ const HostPlatform table = {
     .CreateMutexA = CreateMutexA,
     .FindWindowA = FindWindowA,
     .MessageBoxA = MessageBoxA,
+    .WriteFile = WriteFile,
     .LoadIconA = LoadIconA,
     .LoadCursorA = LoadCursorA,
     .GetStockObject = GetStockObject,

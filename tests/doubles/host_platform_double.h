@@ -57,6 +57,7 @@ struct HostDouble {
     // --- record -----------------------------------------------------------
     std::vector<std::string> calls;            // every call's name, in order
     std::vector<HostBox> boxes;
+    std::vector<std::string> error_lines;      // lines written to standard error
     std::string mutex_name;                    // CreateMutexA's name
     std::string find_class = "?";              // FindWindowA's class argument ("" for none)
     std::string find_title;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,12 +21,17 @@ namespace {
 // reset frees what a run lost, so that a sweep's injected failures leak
 // nothing of their own.
 std::map<void*, size_t> live_blocks;
+// Folders held through CreateFileA and not yet let go (the POSIX layer's
+// own handles, released by its CloseHandle).
+std::set<Handle> held_folders;
 
 }  // namespace
 
 void platform_double_reset() {
     for (auto& held : live_blocks) posix_platform.GlobalFree(held.first);
     live_blocks.clear();
+    for (Handle folder : held_folders) posix_platform.CloseHandle(folder);
+    held_folders.clear();
     platform_double = PlatformDouble();
 }
 
@@ -38,6 +44,7 @@ const Platform& real() { return posix_platform; }
 bool enter(const char* name) {
     PlatformDouble& s = d();
     s.calls.push_back(name);
+    if (s.before_call) s.before_call(s.calls.size());
     if (s.destroy_sent) s.calls_after_destroy++;
     if (!s.fail_only.empty() && s.fail_only != name) return false;
     s.counted++;
@@ -61,7 +68,11 @@ uint32_t GetModuleFileNameA(char* buffer, uint32_t length) {
     return store_module_path(d().module_path.c_str(), buffer, length);
 }
 
-int CreateDirectoryA(const char* path) { return enter("CreateDirectoryA") ? 0 : real().CreateDirectoryA(path); }
+int CreateDirectoryA(const char* path, int administrators_only) {
+    if (enter("CreateDirectoryA") || !real().CreateDirectoryA(path, administrators_only)) return 0;
+    if (administrators_only) d().administrators_only_dirs++;
+    return 1;
+}
 // A symbolic link stands for a Win32 directory link (junction), which
 // RemoveDirectoryA removes itself.
 bool is_directory_link(const char* path) {
@@ -73,11 +84,26 @@ int RemoveDirectoryA(const char* path) {
     if (is_directory_link(path)) return unlink(path) == 0;
     return real().RemoveDirectoryA(path);
 }
-int DeleteFileA(const char* path) { return enter("DeleteFileA") ? 0 : real().DeleteFileA(path); }
+int DeleteFileA(Handle folder, const char* path) {
+    return enter("DeleteFileA") ? 0 : real().DeleteFileA(folder, path);
+}
 
-Handle FindFirstFileA(const char* pattern, FindData* found) {
+Handle CreateFileA(const char* path) {
+    if (enter("CreateFileA")) return nullptr;
+    Handle folder = real().CreateFileA(path);
+    if (folder) {
+        held_folders.insert(folder);
+        d().folders++;
+    }
+    return folder;
+}
+int GetFileInformationByHandle(Handle folder, uint32_t* attributes) {
+    return enter("GetFileInformationByHandle") ? 0 : real().GetFileInformationByHandle(folder, attributes);
+}
+
+Handle FindFirstFileA(Handle folder, const char* pattern, FindData* found) {
     if (enter("FindFirstFileA")) return nullptr;
-    Handle search = real().FindFirstFileA(pattern, found);
+    Handle search = real().FindFirstFileA(folder, pattern, found);
     if (search) d().searches++;
     return search;
 }
@@ -108,6 +134,12 @@ int MessageBoxA(WindowHandle owner, const char* text, const char* caption, uint3
     d().boxes.push_back({owner, text, caption, style});
     if (fail) return 0;
     return (style & MB_YESNO) ? d().answer : 1;
+}
+
+int WriteFile(const char* text) {
+    bool fail = enter("WriteFile");
+    d().error_lines.push_back(text);
+    return fail ? 0 : 1;
 }
 
 int SetForegroundWindow(WindowHandle) { return enter("SetForegroundWindow") ? 0 : 1; }
@@ -145,16 +177,59 @@ struct FakeProcess {
     uint32_t exit_code;
 };
 
-int CreateProcessA(const char* application, char* command, const char* directory, ProcessInfo* info) {
+// A setup that needs elevation the process lacks is refused as Windows
+// refuses it (740); through the shell it starts after the scripted consent.
+uint32_t last_error = 0;
+
+FakeProcess* start_setup(const char* application, const std::string& directory) {
+    PlatformDouble& s = d();
+    struct stat st;
+    if (!s.setup_starts || stat(application, &st) != 0) {
+        last_error = s.launch_error;
+        return nullptr;
+    }
+    if (s.setup_action) s.setup_action(directory);
+    s.processes++;
+    return new FakeProcess{s.setup_exit_code};
+}
+
+int CreateProcessA(const char* application, char* command, Handle folder, const char* directory, ProcessInfo* info) {
     bool fail = enter("CreateProcessA");
     PlatformDouble& s = d();
-    s.launches.push_back({application, command, directory, list_files(directory)});
-    struct stat st;
-    if (fail || !s.setup_starts || stat(application, &st) != 0) return 0;
-    if (s.setup_action) s.setup_action(directory);
-    info->process = new FakeProcess{s.setup_exit_code};
+    s.launches.push_back({application, command, directory, false, folder != nullptr, list_files(directory)});
+    last_error = s.launch_error;
+    if (fail) return 0;
+    if (s.needs_elevation && !s.elevated) {
+        last_error = ERROR_ELEVATION_REQUIRED;
+        return 0;
+    }
+    FakeProcess* process = start_setup(application, directory);
+    if (!process) return 0;
+    info->process = process;
     info->thread = new FakeProcess{0};
-    s.processes += 2;
+    s.processes++;
+    return 1;
+}
+
+int ShellExecuteExA(const char* file, const char* parameters, const char* directory, Handle* process) {
+    bool fail = enter("ShellExecuteExA");
+    PlatformDouble& s = d();
+    s.launches.push_back({file, parameters, directory, true, false, list_files(directory)});
+    last_error = s.launch_error;
+    if (fail) return 0;
+    if (s.shell_error) {
+        last_error = s.shell_error;
+        return 0;
+    }
+    FakeProcess* started = start_setup(file, directory);
+    if (!started) return 0;
+    if (s.shell_gives_no_handle) {
+        delete started;
+        s.processes--;
+        last_error = 6;  // ERROR_INVALID_HANDLE
+        return 0;
+    }
+    *process = started;
     return 1;
 }
 
@@ -171,6 +246,9 @@ int CloseHandle(Handle handle) {
     bool fail = enter("CloseHandle");
     if (handle == &token_object) {
         d().tokens--;
+    } else if (held_folders.erase(handle)) {
+        real().CloseHandle(handle);
+        d().folders--;
     } else if (handle) {
         delete static_cast<FakeProcess*>(handle);
         d().processes--;
@@ -180,13 +258,18 @@ int CloseHandle(Handle handle) {
 
 uint32_t GetLastError() {
     enter("GetLastError");
-    return d().launch_error;
+    return last_error;
 }
 
 int OpenProcessToken(uint32_t access, Handle* token) {
-    if (enter("OpenProcessToken") || access != TOKEN_ADJUST_PRIVILEGES_QUERY) return 0;
+    if (enter("OpenProcessToken") || (access != TOKEN_ADJUST_PRIVILEGES_QUERY && access != TOKEN_QUERY)) return 0;
     *token = &token_object;
     d().tokens++;
+    return 1;
+}
+int GetTokenInformation(Handle, uint32_t* elevated) {
+    if (enter("GetTokenInformation")) return 0;
+    *elevated = d().elevated;
     return 1;
 }
 int LookupPrivilegeValueA(const char*, const char* name, PrivilegeId* id) {
@@ -233,13 +316,15 @@ Handle GlobalFree(Handle memory) {
     return real().GlobalFree(memory);
 }
 
-// An exclusive create fails on anything already at the path, as on
-// Windows, whether or not the real call would.
 FileHandle fopen_(const char* path, const char* mode) {
     if (enter("fopen")) return nullptr;
-    struct stat st;
-    if (strcmp(mode, "wbx") == 0 && lstat(path, &st) == 0) return nullptr;
     FileHandle file = real().fopen(path, mode);
+    if (file) d().open_files++;
+    return file;
+}
+FileHandle openat_(Handle folder, const char* path) {
+    if (enter("openat")) return nullptr;
+    FileHandle file = real().openat(folder, path);
     if (file) d().open_files++;
     return file;
 }
@@ -265,20 +350,25 @@ const Platform table = {
     .CreateDirectoryA = CreateDirectoryA,
     .RemoveDirectoryA = RemoveDirectoryA,
     .DeleteFileA = DeleteFileA,
+    .GetFileAttributesA = GetFileAttributesA,
+    .CreateFileA = CreateFileA,
+    .GetFileInformationByHandle = GetFileInformationByHandle,
     .FindFirstFileA = FindFirstFileA,
     .FindNextFileA = FindNextFileA,
     .FindClose = FindClose,
-    .GetFileAttributesA = GetFileAttributesA,
     .MessageBoxA = MessageBoxA,
+    .WriteFile = WriteFile,
     .SetForegroundWindow = SetForegroundWindow,
     .ShowWindow = ShowWindow,
     .SendMessageA = SendMessageA,
     .CreateProcessA = CreateProcessA,
+    .ShellExecuteExA = ShellExecuteExA,
     .WaitForSingleObject = WaitForSingleObject,
     .GetExitCodeProcess = GetExitCodeProcess,
     .CloseHandle = CloseHandle,
     .GetLastError = GetLastError,
     .OpenProcessToken = OpenProcessToken,
+    .GetTokenInformation = GetTokenInformation,
     .LookupPrivilegeValueA = LookupPrivilegeValueA,
     .AdjustTokenPrivileges = AdjustTokenPrivileges,
     .ExitWindowsEx = ExitWindowsEx,
@@ -288,6 +378,7 @@ const Platform table = {
     .GlobalUnlock = GlobalUnlock,
     .GlobalFree = GlobalFree,
     .fopen = fopen_,
+    .openat = openat_,
     .fread = fread_,
     .fwrite = fwrite_,
     .fseek = fseek_,

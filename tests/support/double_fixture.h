@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/command_line.h"
 #include "common/crc32.h"
 #include "common/platform.h"
 #include "common/unpack_error.h"
@@ -26,6 +27,8 @@ public:
         crc32_build_table();
         unpack.host_window = &window;
         unpack.output_file = nullptr;
+        unpack.work_folder = nullptr;
+        read_launch_options("installer.exe");
         platform_double.temp_path = scratch.path + "/";
     }
     void TearDown() override { archive_close(); }

@@ -22,9 +22,9 @@ uint64_t written;  // bytes handed to the current output file
 
 int quiet_box(WindowHandle, const char*, const char*, uint32_t) { return 1; }
 
-FileHandle counting_fopen(const char* path, const char* mode) {
-    if (mode[0] == 'w') written = 0;
-    return posix_platform.fopen(path, mode);
+FileHandle counting_openat(Handle folder, const char* path) {
+    written = 0;
+    return posix_platform.openat(folder, path);
 }
 
 size_t counting_fwrite(const void*, size_t size, size_t count, FileHandle) {
@@ -56,7 +56,7 @@ void run_fuzz_input(const uint8_t* data, size_t size, const std::string& scratch
     if (size == 0) return;
     table = posix_platform;
     table.MessageBoxA = quiet_box;
-    table.fopen = counting_fopen;
+    table.openat = counting_openat;
     table.fwrite = counting_fwrite;
     table.fclose = checking_fclose;
     platform = &table;
@@ -86,6 +86,7 @@ void run_fuzz_input(const uint8_t* data, size_t size, const std::string& scratch
     fclose(file);
 
     unpack.host_window = nullptr;
+    unpack.work_folder = nullptr;
     unpack.work_dir[0] = 0;
     if (!text_append(unpack.work_dir, PATH_SIZE, scratch_dir.c_str())) return;
     if (!archive_open(path.c_str())) return;
