@@ -44,7 +44,8 @@ void print_help() {
     for (const Command& c : COMMANDS) fputs(c.usage, stdout);
     puts("\n"
          "Options may stand before or after the other words; each is given at most\n"
-         "once, and \"--\" ends them (a FILE may then start with \"-\").\n"
+         "once, and \"--\" ends them: the words after it are FILEs or INPUTs (which\n"
+         "may then start with \"-\"), or for run the launcher's own arguments.\n"
          "Entries may be stored (method 0) or compressed with methods 1 to 4.\n"
          "\n"
          "Exit status (other than run): 0 on success, 1 on any failure, 2 on bad\n"
