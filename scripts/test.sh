@@ -3,6 +3,15 @@
 # builds both Windows targets, and runs the end-to-end tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+started=$SECONDS
+# phase NAME COMMAND...: runs COMMAND and says how long it took, so that
+# where the time goes shows in every run.
+phase() {
+  local name=$1 begun=$SECONDS
+  shift
+  "$@"
+  echo "== $name: $((SECONDS - begun)) s"
+}
 # The package installer's own logic first (stand-ins for apt, no network).
 bash tests/scripts/install_deps_test.sh
 if ! scripts/install-deps.sh; then
@@ -13,18 +22,19 @@ fi
 
 for preset in native asan; do
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
-  ctest --preset "$preset"
+  phase "$preset build" cmake --build --preset "$preset"
+  phase "$preset tests" ctest --preset "$preset"
 done
 
 for preset in win32 win64; do
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+  phase "$preset build" cmake --build --preset "$preset"
 done
 # Each stub again, from a copy of the tree in another folder: the same bytes.
-bash scripts/check_reproducible.sh
+phase "stubs rebuilt and compared" bash scripts/check_reproducible.sh
 
 # Real installers under Wine and a virtual X server, every case on both
 # stubs: the i686 product (through qemu where the kernel runs no 32-bit
-# programs) and the x86_64 build (about three minutes together).
-bash tests/e2e/run.sh
+# programs) and the x86_64 build.
+phase "end-to-end" bash tests/e2e/run.sh
+echo "== every test passed in $((SECONDS - started)) s"
