@@ -11,7 +11,8 @@
 #
 # Every case runs on both stubs: the i686 stub (the product) with the i686
 # probe, through tests/e2e/wine32_route.sh, and the x86_64 stub with the
-# x86_64 probe. Wine's process trace shows the restart (a started
+# x86_64 probe; the two suites run at the same time, each in a virtual X
+# server and a Wine prefix of its own. Wine's process trace shows the restart (a started
 # "wineboot.exe --end-session"); the exit code of each run is checked.
 #
 #   tests/e2e/run.sh            installs what is missing, builds, runs
@@ -24,7 +25,9 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 E2E=${IUNPACK_E2E_OUT:-$ROOT/build/e2e}
 # Seconds for one stub's whole suite, prefix included.
-SUITE_TIMEOUT=900
+SUITE_TIMEOUT=1200
+# The large case's payload, made once for both suites.
+LARGE_PAYLOAD=$E2E/large.bin
 
 if [[ ${1:-} != --inside-x ]]; then
   bash "$ROOT/scripts/install-deps.sh"
@@ -39,15 +42,24 @@ if [[ ${1:-} != --inside-x ]]; then
   cmake --install build/native --prefix "$E2E/install" >/dev/null
   started=$SECONDS
   status=0
-  # The product first: the i686 stub with the i686 probe, where 32-bit Wine
-  # runs (directly or through qemu in a namespace of its own: one namespace
-  # for the whole suite, X server included).
-  echo "== i686 stub (the product)"
+  head -c 720000000 /dev/urandom >"$LARGE_PAYLOAD"
+  # The product, the i686 stub with the i686 probe, where 32-bit Wine runs
+  # (directly or through qemu in a namespace of its own: one namespace for
+  # the whole suite, X server included); beside it the x86_64 stub. Each
+  # suite's lines are shown when both have ended.
   bash "$ROOT/tests/e2e/wine32_route.sh" timeout "$SUITE_TIMEOUT" \
-    xvfb-run -a -s "-screen 0 1024x768x24" bash "${BASH_SOURCE[0]}" --inside-x win32 || status=1
-  echo "== x86_64 stub"
+    xvfb-run -a -s "-screen 0 1024x768x24" bash "${BASH_SOURCE[0]}" --inside-x win32 >"$E2E/win32.log" 2>&1 &
+  product=$!
   timeout "$SUITE_TIMEOUT" \
-    xvfb-run -a -s "-screen 0 1024x768x24" bash "${BASH_SOURCE[0]}" --inside-x win64 || status=1
+    xvfb-run -a -s "-screen 0 1024x768x24" bash "${BASH_SOURCE[0]}" --inside-x win64 >"$E2E/win64.log" 2>&1 &
+  other=$!
+  wait "$product" || status=1
+  wait "$other" || status=1
+  rm -f "$LARGE_PAYLOAD"
+  echo "== i686 stub (the product)"
+  cat "$E2E/win32.log"
+  echo "== x86_64 stub"
+  cat "$E2E/win64.log"
   echo "end-to-end: both stubs in $((SECONDS - started)) s, $([[ $status == 0 ]] && echo passed || echo FAILED)"
   exit "$status"
 fi
@@ -511,7 +523,7 @@ finish
 begin large_stored_entry
 mkdir -p "$CASE/payload"
 cp "$PROBE" "$CASE/payload/setup.exe"
-head -c 720000000 /dev/urandom >"$CASE/payload/large.bin"
+ln "$LARGE_PAYLOAD" "$CASE/payload/large.bin"
 pack "$CASE/payload" "$CASE/installer.exe" --method 0
 rm -rf "$CASE/payload"
 (cd "$CASE" && exec timeout "$RUN_TIMEOUT" "$WINE" installer.exe >"$CASE/wine.out" 2>"$CASE/wine.err") &

@@ -16,7 +16,7 @@ WINESERVER=/usr/lib/wine/wineserver
 # qemu start in seconds, and the machine's cores are shared.
 RUN_TIMEOUT=${RUN_TIMEOUT:-180}
 
-# Creates the prefix and removes it on exit.
+# Creates the prefix, holds its session, and removes both on exit.
 wine_prefix_start() {
   export WINEPREFIX
   WINEPREFIX=$(mktemp -d /tmp/iunpack-wine.XXXXXX)
@@ -25,10 +25,26 @@ wine_prefix_start() {
   export WINEDLLOVERRIDES="mscoree=;mshtml="
   trap wine_prefix_end EXIT
   timeout 300 "$WINE" wineboot -i >/dev/null 2>&1 || { echo "error: wineboot failed" >&2; return 1; }
+  wine_session_hold
+}
+
+# Keeps the prefix's Wine session (its server, services and desktop
+# process) alive from the first run to the last. Without a process of its
+# own running, the session ends a moment after each installer, and the
+# next one starts it anew: slow, and on a loaded machine the desktop
+# process may then come up later than Wine waits for it, so that the
+# installer's window cannot be created (exit code 4). A command
+# interpreter that reads a FIFO nobody writes is that process, with no
+# window.
+wine_session_hold() {
+  mkfifo "$WINEPREFIX/hold"
+  "$WINE" cmd.exe <"$WINEPREFIX/hold" >/dev/null 2>&1 &
+  exec {WINE_HOLD}>"$WINEPREFIX/hold"
 }
 
 wine_prefix_end() {
   [[ -n ${WINEPREFIX:-} ]] || return 0
+  [[ -z ${WINE_HOLD:-} ]] || exec {WINE_HOLD}>&-
   "$WINESERVER" -k >/dev/null 2>&1 || true
   rm -rf "$WINEPREFIX"
 }
