@@ -24,7 +24,14 @@ if [[ ${1:-} != --inside-x ]]; then
   for preset in native win32 win64; do
     echo "== building: $preset"
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" | grep -E 'iunpack-stub.exe:|error' || true
+    # Only the stubs' size lines are shown; a failed build stops the demo
+    # with its whole output.
+    if ! cmake --build --preset "$preset" >"$ROOT/build/demo-$preset.log" 2>&1; then
+      cat "$ROOT/build/demo-$preset.log" >&2
+      echo "error: the $preset build failed" >&2
+      exit 1
+    fi
+    grep -E 'iunpack-stub.exe:' "$ROOT/build/demo-$preset.log" || true
   done
   rm -rf "$OUT"
   mkdir -p "$OUT/payload"

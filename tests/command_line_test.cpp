@@ -73,12 +73,13 @@ TEST(CommandLine, LongArgumentIsMeasuredWhole) {
 TEST(CommandLine, QuotedWordsSplitBackIntoThemselves) {
     std::mt19937 random(7);
     const char alphabet[] = "ab \t\"\\/-";
+    const std::string program = "C:\\dir with blanks\\setup.exe";
     for (int round = 0; round < 2000; round++) {
         std::vector<std::string> words(random() % 5);
         for (std::string& word : words)
             for (size_t n = random() % 8; n > 0; n--) word += alphabet[random() % (sizeof alphabet - 1)];
-        std::vector<std::string> line_words = words;
-        line_words.insert(line_words.begin(), "C:\\dir with blanks\\setup.exe");
+        std::vector<std::string> line_words = {program};
+        for (const std::string& word : words) line_words.push_back(word);
         std::string line = windows_command_line(line_words);
         EXPECT_EQ(arguments_of(command_line_tail(line.c_str())), words) << line;
     }
