@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/crc32_clmul.h"
+#include "common/little_endian.h"
 
 Crc32 crc32;
 
@@ -19,10 +20,6 @@ void crc32_build_table() {
             uint32_t prev = crc32.table[k - 1][i];
             crc32.table[k][i] = (prev >> 8) ^ crc32.table[0][prev & 0xFF];
         }
-}
-
-static inline uint32_t load_le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 void crc32_update(const uint8_t* bytes, size_t n) {
