@@ -22,7 +22,7 @@
 static bool read16(uint16_t* value) {
     uint8_t bytes[2];
     if (archive_read(bytes, 2) != 2) return false;
-    *value = load_le16(bytes);
+    *value = le_u16(bytes);
     return true;
 }
 
@@ -38,10 +38,10 @@ static void decode_fields(HeaderRecord& h) {
     h.flags = raw[FIELD_FLAGS];
     h.method = raw[FIELD_METHOD];
     h.file_type = raw[FIELD_FILE_TYPE];
-    h.compressed_size = load_le32(raw + FIELD_COMPRESSED_SIZE);
-    h.original_size = load_le32(raw + FIELD_ORIGINAL_SIZE);
-    h.file_crc = load_le32(raw + FIELD_FILE_CRC);
-    h.entry_name_pos = load_le16(raw + FIELD_ENTRY_NAME_POS);
+    h.compressed_size = le_u32(raw + FIELD_COMPRESSED_SIZE);
+    h.original_size = le_u32(raw + FIELD_ORIGINAL_SIZE);
+    h.file_crc = le_u32(raw + FIELD_FILE_CRC);
+    h.entry_name_pos = le_u16(raw + FIELD_ENTRY_NAME_POS);
 }
 
 // Copies the name at first_header_size into header_name, zero-filled behind
@@ -95,7 +95,7 @@ int read_header() {
     }
     crc32.reg = CRC32_INITIAL;
     crc32_update(h.raw, size);
-    if (~crc32.reg != load_le32(stored)) {
+    if (~crc32.reg != le_u32(stored)) {
         show_failure(MSG_HEADER_CRC);
         return ERR_HEADER_CRC;
     }

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-inline uint16_t load_le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-inline uint32_t load_le32(const uint8_t* p) {
+static inline uint16_t le_u16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+static inline uint32_t le_u32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }

@@ -112,7 +112,7 @@ ArchiveWalk run_walk(const char* path, int64_t offset) {
         if (validate_entry() != 0) e.refusal = walk.last_message;
         e.start = start - offset;
         e.end = unpack.header.data_end - offset;
-        e.dos_time = load_le32(unpack.header.raw + FIELD_DOS_TIME);
+        e.dos_time = le_u32(unpack.header.raw + FIELD_DOS_TIME);
         e.original_size = unpack.header.original_size;
         e.compressed_size = unpack.header.compressed_size;
         result.entries.push_back(e);

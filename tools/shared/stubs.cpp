@@ -34,21 +34,21 @@ bool load_stub(const char* choice, bool administrator, Stub& stub, std::string& 
 
 bool is_pe(const std::vector<uint8_t>& b) {
     if (b.size() < PE_HEADER_OFFSET_FIELD + 4 || b[0] != 'M' || b[1] != 'Z') return false;
-    uint32_t pe = load_le32(&b[PE_HEADER_OFFSET_FIELD]);
+    uint32_t pe = le_u32(&b[PE_HEADER_OFFSET_FIELD]);
     return pe <= b.size() - 4 && memcmp(&b[pe], "PE\0\0", 4) == 0;
 }
 
 size_t pe_file_extent(const std::vector<uint8_t>& b) {
     if (!is_pe(b)) return 0;
-    size_t pe = load_le32(&b[PE_HEADER_OFFSET_FIELD]);
+    size_t pe = le_u32(&b[PE_HEADER_OFFSET_FIELD]);
     if (pe > b.size() - COFF_HEADER_SIZE) return 0;
-    size_t sections = load_le16(&b[pe + SECTION_COUNT_FIELD]);
-    size_t table = pe + COFF_HEADER_SIZE + load_le16(&b[pe + OPTIONAL_HEADER_SIZE_FIELD]);
+    size_t sections = le_u16(&b[pe + SECTION_COUNT_FIELD]);
+    size_t table = pe + COFF_HEADER_SIZE + le_u16(&b[pe + OPTIONAL_HEADER_SIZE_FIELD]);
     if (sections == 0 || table > b.size() || sections > (b.size() - table) / SECTION_HEADER_SIZE) return 0;
     size_t end = table + sections * SECTION_HEADER_SIZE;
     for (size_t i = 0; i < sections; i++) {
         size_t header = table + i * SECTION_HEADER_SIZE;
-        uint64_t raw_end = uint64_t(load_le32(&b[header + SECTION_RAW_OFFSET_FIELD])) + load_le32(&b[header + SECTION_RAW_SIZE_FIELD]);
+        uint64_t raw_end = uint64_t(le_u32(&b[header + SECTION_RAW_OFFSET_FIELD])) + le_u32(&b[header + SECTION_RAW_SIZE_FIELD]);
         if (raw_end > b.size()) return 0;
         if (raw_end > end) end = size_t(raw_end);
     }
