@@ -61,8 +61,8 @@ FILE* create_temp_installer(const char* output, TempFailure& failure) {
         int error = errno;
         close(fd);
         settle_temp_installer(false, output);
-        failure = TempFailure::not_opened;
         errno = error;
+        failure = TempFailure::not_opened;
     }
     return file;
 }
