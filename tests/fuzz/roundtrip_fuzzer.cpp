@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "tests/support/fuzz_scratch.h"
+#include "tests/support/files.h"
 #include "tests/support/roundtrip_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
