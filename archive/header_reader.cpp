@@ -14,19 +14,15 @@
 #include "archive/layout.h"
 #include "common/crc32.h"
 #include "common/failure.h"
+#include "common/little_endian.h"
 #include "common/unpack_error.h"
 #include "common/unpack_state.h"
-
-static uint16_t get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-static uint32_t get32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // Reads a 16-bit little-endian value; false when fewer than 2 bytes arrive.
 static bool read16(uint16_t* value) {
     uint8_t bytes[2];
     if (archive_read(bytes, 2) != 2) return false;
-    *value = get16(bytes);
+    *value = le_u16(bytes);
     return true;
 }
 
@@ -42,10 +38,10 @@ static void decode_fields(HeaderRecord& h) {
     h.flags = raw[FIELD_FLAGS];
     h.method = raw[FIELD_METHOD];
     h.file_type = raw[FIELD_FILE_TYPE];
-    h.compressed_size = get32(raw + FIELD_COMPRESSED_SIZE);
-    h.original_size = get32(raw + FIELD_ORIGINAL_SIZE);
-    h.file_crc = get32(raw + FIELD_FILE_CRC);
-    h.entry_name_pos = get16(raw + FIELD_ENTRY_NAME_POS);
+    h.compressed_size = le_u32(raw + FIELD_COMPRESSED_SIZE);
+    h.original_size = le_u32(raw + FIELD_ORIGINAL_SIZE);
+    h.file_crc = le_u32(raw + FIELD_FILE_CRC);
+    h.entry_name_pos = le_u16(raw + FIELD_ENTRY_NAME_POS);
 }
 
 // Copies the name at first_header_size into header_name, zero-filled behind
@@ -99,7 +95,7 @@ int read_header() {
     }
     crc32.reg = CRC32_INITIAL;
     crc32_update(h.raw, size);
-    if (~crc32.reg != get32(stored)) {
+    if (~crc32.reg != le_u32(stored)) {
         show_failure(MSG_HEADER_CRC);
         return ERR_HEADER_CRC;
     }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/crc32_clmul.h"
+#include "common/little_endian.h"
 
 Crc32 crc32;
 
@@ -21,10 +22,6 @@ void crc32_build_table() {
         }
 }
 
-static inline uint32_t load_le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 void crc32_update(const uint8_t* bytes, size_t n) {
     if (n >= CRC32_CLMUL_MIN_BYTES && crc32_clmul_available()) {
         size_t done = crc32_clmul_update(&crc32.reg, bytes, n);
@@ -35,8 +32,8 @@ void crc32_update(const uint8_t* bytes, size_t n) {
     uint32_t r = crc32.reg;
     // Slicing by eight: identical to the byte loop below, eight bytes a step.
     while (n >= 8) {
-        uint32_t lo = load_le32(bytes) ^ r;
-        uint32_t hi = load_le32(bytes + 4);
+        uint32_t lo = le_u32(bytes) ^ r;
+        uint32_t hi = le_u32(bytes + 4);
         r = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
             t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
         bytes += 8;

@@ -6,6 +6,7 @@
 #include "archive/entry_extraction.h"
 #include "archive/header_reader.h"
 #include "archive/layout.h"
+#include "common/little_endian.h"
 #include "encode/chunked_coding.h"
 #include "encode/memory_coding.h"
 #include "tests/support/corpus.h"
@@ -13,11 +14,6 @@
 #include "tests/support/double_fixture.h"
 
 namespace {
-
-uint32_t field32(const uint8_t* raw, int at) {
-    return uint32_t(raw[at]) | uint32_t(raw[at + 1]) << 8 | uint32_t(raw[at + 2]) << 16 | uint32_t(raw[at + 3]) << 24;
-}
-uint16_t field16(const uint8_t* raw, int at) { return uint16_t(raw[at] | raw[at + 1] << 8); }
 
 // Fails every write once `limit` bytes have gone.
 class FailingSink : public MemorySink {
@@ -103,8 +99,8 @@ TEST_F(ArjWriterTest, EveryHeaderFieldAsTheReaderTakesIt) {
     ASSERT_EQ(read_header(), HEADER_READ);
     const uint8_t* raw = unpack.header.raw;
     EXPECT_EQ(Bytes(raw, raw + 8), Bytes({30, 11, 1, 0, 0, 0, 2, 0}));
-    EXPECT_EQ(field32(raw, 8), made);
-    EXPECT_EQ(field32(raw, 12), made);
+    EXPECT_EQ(le_u32(raw + 8), made);
+    EXPECT_EQ(le_u32(raw + 12), made);
     EXPECT_EQ(Bytes(raw + 16, raw + 30), Bytes(14, 0));
     EXPECT_STREQ(unpack.header_name, "setup.arj");
     EXPECT_STREQ(reinterpret_cast<const char*>(raw) + 30 + 10, "made by the tests");
@@ -115,7 +111,7 @@ TEST_F(ArjWriterTest, EveryHeaderFieldAsTheReaderTakesIt) {
         ASSERT_EQ(read_header(), HEADER_READ);
         const HeaderRecord& h = unpack.header;
         EXPECT_EQ(Bytes(raw, raw + 8), Bytes({30, 11, 1, 0, 0, e.method, 0, 0}));
-        EXPECT_EQ(field32(raw, 8), e.options.dos_time);
+        EXPECT_EQ(le_u32(raw + 8), e.options.dos_time);
         EXPECT_EQ(h.original_size, e.content->size());
         EXPECT_EQ(h.file_crc, crc_of(*e.content));
         EXPECT_EQ(results[i].method, e.method);
@@ -124,8 +120,8 @@ TEST_F(ArjWriterTest, EveryHeaderFieldAsTheReaderTakesIt) {
         if (e.method == 0) EXPECT_EQ(h.compressed_size, h.original_size);
         else EXPECT_LT(h.compressed_size, h.original_size);
         EXPECT_EQ(h.entry_name_pos, e.options.name.rfind('/') + 1);
-        EXPECT_EQ(field16(raw, 26), e.options.attributes);
-        EXPECT_EQ(field16(raw, 28), 0);
+        EXPECT_EQ(le_u16(raw + 26), e.options.attributes);
+        EXPECT_EQ(le_u16(raw + 28), 0);
         EXPECT_EQ(unpack.header_name, e.options.name);
         EXPECT_EQ(reinterpret_cast<const char*>(raw) + 30 + e.options.name.size() + 1, e.options.comment);
         int64_t data_at = archive_tell();

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/windows_command_line.h"
+#include "tools/run/windows_command_line.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <ctime>
 
 #include "encode/arj_writer.h"
-#include "tools/entry_time.h"
+#include "tools/pack/entry_time.h"
 
 namespace {
 

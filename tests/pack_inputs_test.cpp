@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/little_endian.h"
 #include "tests/support/archive_writer.h"
 #include "tests/support/files.h"
 #include "tests/support/iunpack_run.h"
@@ -24,18 +25,14 @@ uint32_t dos(int year, int month, int day, int hour, int minute, int second) {
     return uint32_t((year - 1980) << 9 | month << 5 | day) << 16 | uint32_t(hour << 11 | minute << 5 | second / 2);
 }
 
-uint32_t get32(const Bytes& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-
 // The date and time field of the installer's header number `index` (0:
 // the main header), walking headers with empty extended header lists.
 uint32_t header_time(const Bytes& installer, int index) {
     size_t at = ARCHIVE_AT;
     for (int i = 0;; i++) {
-        size_t size = installer.at(at + 2) | installer.at(at + 3) << 8;
-        if (i == index) return get32(installer, at + 4 + 8);
-        uint32_t compressed = i == 0 ? 0 : get32(installer, at + 4 + 12);
+        size_t size = le_u16(&installer.at(at + 2));
+        if (i == index) return le_u32(&installer.at(at + 4 + 8));
+        uint32_t compressed = i == 0 ? 0 : le_u32(&installer.at(at + 4 + 12));
         at += 4 + size + 4 + 2 + compressed;
     }
 }

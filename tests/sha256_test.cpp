@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/sha256.h"
+#include "tools/shared/sha256.h"
 
 namespace {
 

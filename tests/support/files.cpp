@@ -13,14 +13,14 @@
 #include <sstream>
 #include <stdexcept>
 
-ScratchDir::ScratchDir() {
+std::string make_temp_dir(const std::string& name) {
     const char* base = getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/iunpack-test-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back(0);
-    if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
-    path = buffer.data();
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/iunpack-" + name + "-XXXXXX";
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create " + pattern);
+    return pattern;
 }
+
+ScratchDir::ScratchDir() : path(make_temp_dir("test")) {}
 
 ScratchDir::~ScratchDir() {
     std::string command = "chmod -R u+rwx '" + path + "' 2>/dev/null; rm -rf '" + path + "'";
@@ -42,6 +42,11 @@ Bytes read_file(const std::string& path) {
 std::string read_text(const std::string& path) {
     Bytes b = read_file(path);
     return std::string(b.begin(), b.end());
+}
+
+std::string fuzz_scratch_dir(const char* target) {
+    static const std::string dir = make_temp_dir(target) + "/";
+    return dir;
 }
 
 bool exists(const std::string& path) {

@@ -10,6 +10,7 @@
 #include "archive/entry_extraction.h"
 #include "archive/header_reader.h"
 #include "common/crc32.h"
+#include "common/little_endian.h"
 #include "common/text.h"
 #include "common/unpack_state.h"
 #include "shell/platform_posix.h"
@@ -73,7 +74,7 @@ void run_fuzz_input(const uint8_t* data, size_t size, const std::string& scratch
         ArchiveWriter w(header);
         header.file_type = 0;
         header.method = uint8_t(1 + data[1] % 4);
-        header.original_size = (uint32_t(data[2]) | uint32_t(data[3]) << 8) % (FUZZ_ORIGINAL_LIMIT + 1);
+        header.original_size = le_u16(data + 2) % (FUZZ_ORIGINAL_LIMIT + 1);
         header.compressed_size = uint32_t(size - 5);
         // Low bit of data[4]: the header claims more data than follows.
         if (data[4] & 1) header.compressed_size += data[4];
