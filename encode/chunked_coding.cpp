@@ -18,11 +18,11 @@ namespace {
 constexpr size_t CACHE_LINE = 64;
 
 // A chunk with its own copy of the bytes its coder sees: the history
-// before it and MAX_MATCH bytes after it (as far as the entry goes), so
+// before it and MAX_MATCH_LENGTH bytes after it (as far as the entry goes), so
 // that chunks are read while others are coded and a thread that is done
 // with one takes the next at once.
 struct alignas(CACHE_LINE) ChunkJob {
-    static constexpr size_t CAPACITY = InputWindow::HISTORY + CHUNK_SIZE + MAX_MATCH + InputWindow::PADDING;
+    static constexpr size_t CAPACITY = InputWindow::HISTORY + CHUNK_SIZE + MAX_MATCH_LENGTH + InputWindow::PADDING;
     uint32_t start = 0;  // stream positions coded
     uint32_t stop = 0;
     uint32_t from = 0;   // stream positions held in `bytes`: history before, lookahead after
@@ -42,7 +42,7 @@ struct alignas(CACHE_LINE) ChunkJob {
 class ChunkReader {
 public:
     explicit ChunkReader(EntryStreams& io)
-        : io_(io), carry_(new uint8_t[InputWindow::HISTORY + MAX_MATCH]) {}
+        : io_(io), carry_(new uint8_t[InputWindow::HISTORY + MAX_MATCH_LENGTH]) {}
 
     // Fills `job` with the next chunk and clears its output; false when
     // the entry has no more bytes.
@@ -53,9 +53,9 @@ public:
         const size_t kept = carry_end_ - carry_base_;
         memcpy(data, carry_.get(), kept);
         uint32_t data_end = carry_end_;
-        // Before the end a chunk has MAX_MATCH bytes after it.
+        // Before the end a chunk has MAX_MATCH_LENGTH bytes after it.
         if (!ended_) {
-            const size_t need = size_t(position_) + CHUNK_SIZE + MAX_MATCH - carry_end_;
+            const size_t need = size_t(position_) + CHUNK_SIZE + MAX_MATCH_LENGTH - carry_end_;
             const size_t got = io_.read(data + kept, need);
             if (got < need) ended_ = true;
             data_end += uint32_t(got);

@@ -8,18 +8,14 @@
 #include "encode/chunked_coding.h"
 #include "encode/entry_streams.h"
 #include "encode/lz_huffman_block.h"
-#include "encode/lz_parser.h"
+#include "encode/lz_huffman_search.h"
+#include "encode/parse_costs.h"
+#include "encode/segment_parse.h"
 
 namespace {
 
 constexpr uint32_t SEGMENT = 32768;       // positions parsed at once
 static_assert(SEGMENT <= MAX_SEGMENT);
-constexpr uint32_t RING_BITS = 15;        // chain links above the reach
-constexpr uint32_t NICE_LENGTH = 128;     // a match this long ends a search
-// Chain steps where no match goes on, and where one does (one for nearer,
-// none inside a match of 8 bytes or more, eight for longer matches); a
-// match of 64 bytes is taken as it is up to its last 8.
-constexpr SearchEffort EFFORT = {8, 1, 8, 8, 64, 8};
 constexpr int HALVINGS = 1;               // times a block is halved at most when that pays
 
 // 16 log2(x) for x >= 1, in integers, so that the costs and with them the
@@ -34,9 +30,9 @@ uint32_t log2_sixteenths(uint64_t x) {
 }
 
 struct LzHuffmanCosts {
-    uint32_t literal_cost[256];
-    uint32_t length_cost[MAX_MATCH + 1];
-    uint32_t position_cost[POSITION_ALPHABET];  // the symbol and its extra bits
+    uint32_t literal_cost[LITERAL_SYMBOLS];
+    uint32_t length_cost[MAX_MATCH_LENGTH + 1];
+    uint32_t position_cost[POSITION_SYMBOLS];  // the symbol and its extra bits
 
     uint32_t literal(uint8_t b) const { return literal_cost[b]; }
     uint32_t length(uint32_t l) const { return length_cost[l]; }
@@ -45,14 +41,15 @@ struct LzHuffmanCosts {
     // From a block's code lengths; a symbol the block did not use is taken
     // as rare.
     void from_codes(const BlockCodes& codes) {
-        for (uint32_t s = 0; s < 256; s++) literal_cost[s] = (codes.litlen[s] ? codes.litlen[s] : 13) * COST_SCALE;
-        for (uint32_t l = MIN_MATCH; l <= MAX_MATCH; l++) {
-            uint32_t bits = codes.litlen[l + 253];
+        for (uint32_t s = 0; s < LITERAL_SYMBOLS; s++)
+            literal_cost[s] = (codes.litlen[s] ? codes.litlen[s] : 13) * COST_SCALE;
+        for (uint32_t l = MIN_MATCH_LENGTH; l <= MAX_MATCH_LENGTH; l++) {
+            uint32_t bits = codes.litlen[l + MATCH_LENGTH_OFFSET];
             length_cost[l] = (bits ? bits : 14) * COST_SCALE;
         }
-        for (uint32_t k = 0; k < POSITION_ALPHABET; k++) {
+        for (uint32_t k = 0; k < POSITION_SYMBOLS; k++) {
             uint32_t bits = codes.position[k] ? codes.position[k] : 7;
-            position_cost[k] = (bits + (k > 1 ? k - 1 : 0)) * COST_SCALE;
+            position_cost[k] = (bits + position_extra_bits(k)) * COST_SCALE;
         }
     }
 
@@ -60,14 +57,14 @@ struct LzHuffmanCosts {
     // of (count + 1/2) / (n + 128), half a bit more), matches by a rough
     // guess.
     void from_bytes(const uint8_t* bytes, uint32_t n) {
-        uint32_t freq[256] = {};
+        uint32_t freq[LITERAL_SYMBOLS] = {};
         for (uint32_t i = 0; i < n; i++) freq[bytes[i]]++;
         const uint32_t total = log2_sixteenths(2 * uint64_t(n) + 256);
-        for (uint32_t s = 0; s < 256; s++)
+        for (uint32_t s = 0; s < LITERAL_SYMBOLS; s++)
             literal_cost[s] = total - log2_sixteenths(2 * uint64_t(freq[s]) + 1) + COST_SCALE / 2;
-        for (uint32_t l = MIN_MATCH; l <= MAX_MATCH; l++)
+        for (uint32_t l = MIN_MATCH_LENGTH; l <= MAX_MATCH_LENGTH; l++)
             length_cost[l] = (l < 10 ? 5 + l / 2 : 10 + (l > 32 ? 2 : 0)) * COST_SCALE;
-        for (uint32_t k = 0; k < POSITION_ALPHABET; k++) position_cost[k] = (4 + (k > 1 ? k - 1 : 0)) * COST_SCALE;
+        for (uint32_t k = 0; k < POSITION_SYMBOLS; k++) position_cost[k] = (4 + position_extra_bits(k)) * COST_SCALE;
     }
 };
 
@@ -93,7 +90,7 @@ void write_blocks(BitOutput& out, const LzItem* items, size_t count, const Symbo
 
 // The coder's tables and buffers, kept from chunk to chunk.
 struct LzHuffmanState : CoderState {
-    ChainMatchFinder<RING_BITS> finder{WINDOW_REACH, NICE_LENGTH};
+    LzHuffmanFinder finder{LZ_HUFFMAN_REACH, LZ_HUFFMAN_NICE_LENGTH};
     MatchCache cache;
     ParseScratch scratch;
     bool wide = has_wide_parse();     // the parse's vector pass
@@ -106,11 +103,9 @@ void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t
                              std::unique_ptr<CoderState>& state) {
     if (!state) state = std::make_unique<LzHuffmanState>();
     LzHuffmanState& s = static_cast<LzHuffmanState&>(*state);
-    ChainMatchFinder<RING_BITS>& finder = s.finder;
+    LzHuffmanFinder& finder = s.finder;
     finder.reset();
-    // The history before the chunk, as far as a match reaches.
-    for (uint32_t p = start > WINDOW_REACH ? start - WINDOW_REACH : 0; p < start && p + MIN_MATCH <= window.end(); p++)
-        finder.insert(window.at(p), p);
+    enter_history(finder, window, start, LZ_HUFFMAN_REACH);
     MatchCache& cache = s.cache;
     ParseScratch& scratch = s.scratch;
     std::vector<LzItem>& items = s.items;
@@ -122,7 +117,7 @@ void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t
     BlockCodes codes, joined_codes, segment_codes;
     for (uint32_t position = start; position < stop;) {
         uint32_t segment_stop = stop - position > SEGMENT ? position + SEGMENT : stop;
-        collect_matches(finder, EFFORT, window, position, segment_stop, cache);
+        collect_matches(finder, LZ_HUFFMAN_EFFORT, window, position, segment_stop, cache);
         const bool first_segment = position == start;
         if (first_segment)
             costs.from_bytes(window.at(position), segment_stop - position);
