@@ -15,10 +15,10 @@ static_assert(LZ_HUFFMAN_REACH < (1u << LZ_HUFFMAN_RING_BITS));
 using LzHuffmanFinder = ChainMatchFinder<LZ_HUFFMAN_RING_BITS>;
 
 inline constexpr SearchEffort LZ_HUFFMAN_EFFORT = {
-    .full_steps = 8,   // where no match goes on
+    .full_steps = 12,  // where no match goes on
     .near_steps = 1,   // where one does: one step for nearer matches ...
-    .far_steps = 8,    // ... and eight for longer ones
+    .far_steps = 6,    // ... and six for longer ones
     .near_below = 8,   // none for nearer ones inside a match of 8 bytes or more
     .skip_length = 64, // a match of 64 bytes is taken as it is ...
-    .skip_tail = 8,    // ... up to its last 8
+    .skip_tail = 2,    // ... up to its last 2
 };

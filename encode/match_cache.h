@@ -34,13 +34,10 @@ struct SearchEffort {
 // the near step mostly finds the continuation itself; where it does not
 // (the match goes on for near_below bytes or more), the continuation is
 // listed without a search: a path that reaches p + 1 more cheaply than
-// through p goes on with it; so is that of the nearest, shorter match of
-// p's frontier, which the near step would mostly find (0.06% smaller on
-// the C headers for about 1% more time). A match of skip_length or more
-// is taken as it is: the positions it covers, but for its last skip_tail
-// bytes, are entered into the chains without a search and get no
-// matches, so the parse may cut the long match short but starts nothing
-// inside it.
+// through p goes on with it. A match of skip_length or more is taken as
+// it is: the positions it covers, but for its last skip_tail bytes, are
+// entered into the chains without a search and get no matches, so the
+// parse may cut the long match short but starts nothing inside it.
 // Contract: stop <= window.end(), window holds the history behind start.
 template <class Finder>
 void collect_matches(Finder& finder, const SearchEffort& effort, const InputWindow& window, uint32_t start,
@@ -61,10 +58,8 @@ void collect_matches(Finder& finder, const SearchEffort& effort, const InputWind
     const uint32_t window_start = window.start(), window_end = window.end();
     const uint32_t searchable = window_end >= MIN_MATCH_LENGTH ? window_end - (MIN_MATCH_LENGTH - 1) : 0;
     // The longest match known at p (the previous position's, one byte on)
-    // and its distance; the previous position's nearest match, if it was
-    // shorter (else length 0).
+    // and its distance.
     uint32_t known = 0, known_distance = 0;
-    Match nearest = {0, 0};
     uint32_t p = start;
     // Entry contract: positions before p are in the finder; `used` matches
     // are stored and `capacity` hold; p has a match of `known` bytes (if
@@ -77,7 +72,6 @@ void collect_matches(Finder& finder, const SearchEffort& effort, const InputWind
             capacity = cache.matches.size();
         }
         if (p >= searchable) {
-            nearest.length = 0;
             p++;
             continue;
         }
@@ -91,22 +85,10 @@ void collect_matches(Finder& finder, const SearchEffort& effort, const InputWind
         const bool goes_on = known >= 4;
         const uint32_t near_steps = !goes_on ? effort.full_steps : known < effort.near_below ? effort.near_steps : 0;
         uint32_t listed = 0;
-        if (goes_on && near_steps == 0) {
-            if (nearest.length > MIN_MATCH_LENGTH) found[listed++] = {uint16_t(nearest.length - 1), nearest.distance};
-            found[listed++] = {uint16_t(known), uint16_t(known_distance)};
-        }
-        uint32_t count = listed + finder.find(here, p, p - window_start, limit, goes_on ? known : 0, found + listed,
-                                              MatchCache::PER_POSITION - listed, near_steps,
-                                              goes_on ? effort.far_steps : effort.full_steps);
-        // A longer match found as near as a listed continuation leaves that
-        // out of the frontier.
-        if (count > listed && listed > 0 && found[listed].distance <= found[listed - 1].distance) {
-            uint32_t kept = 0;
-            while (found[kept].distance < found[listed].distance) kept++;
-            for (uint32_t k = listed; k < count; k++) found[kept + k - listed] = found[k];
-            count -= listed - kept;
-        }
-        nearest = count >= 2 ? found[0] : Match{0, 0};
+        if (goes_on && near_steps == 0) found[listed++] = {uint16_t(known), uint16_t(known_distance)};
+        const uint32_t count = listed + finder.find(here, p, p - window_start, limit, goes_on ? known : 0,
+                                                    found + listed, MatchCache::PER_POSITION - listed, near_steps,
+                                                    goes_on ? effort.far_steps : effort.full_steps);
         used += count;
         p++;
         uint32_t longest = known;
@@ -121,7 +103,6 @@ void collect_matches(Finder& finder, const SearchEffort& effort, const InputWind
         const uint32_t from = p - 1;
         uint32_t covered_end = from + longest > effort.skip_tail ? from + longest - effort.skip_tail : from;
         if (covered_end > stop) covered_end = stop;
-        nearest.length = 0;
         for (; p < covered_end; p++) {
             first[p - start] = uint32_t(used);
             if (p < searchable) finder.insert(bytes + (p - start), p);
