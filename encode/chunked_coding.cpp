@@ -42,7 +42,8 @@ struct alignas(CACHE_LINE) ChunkJob {
 class ChunkReader {
 public:
     explicit ChunkReader(EntryStreams& io)
-        : io_(io), carry_(new uint8_t[InputWindow::HISTORY + MAX_MATCH_LENGTH]) {}
+        : io_(io), carry_(new uint8_t[InputWindow::HISTORY + MAX_MATCH_LENGTH]),
+          chunk_(chunk_size_for(io.source.size_hint())) {}
 
     // Fills `job` with the next chunk and clears its output; false when
     // the entry has no more bytes.
@@ -55,7 +56,7 @@ public:
         uint32_t data_end = carry_end_;
         // Before the end a chunk has MAX_MATCH_LENGTH bytes after it.
         if (!ended_) {
-            const size_t need = size_t(position_) + CHUNK_SIZE + MAX_MATCH_LENGTH - carry_end_;
+            const size_t need = size_t(position_) + chunk_ + MAX_MATCH_LENGTH - carry_end_;
             const size_t got = io_.read(data + kept, need);
             if (got < need) ended_ = true;
             data_end += uint32_t(got);
@@ -63,7 +64,7 @@ public:
         if (position_ >= data_end) return false;
         job.from = carry_base_;
         job.start = position_;
-        job.stop = data_end - position_ > CHUNK_SIZE ? position_ + CHUNK_SIZE : data_end;
+        job.stop = data_end - position_ > chunk_ ? position_ + chunk_ : data_end;
         job.to = data_end;
         memset(data + (data_end - job.from), 0, InputWindow::PADDING);
         job.out.clear();
@@ -83,9 +84,20 @@ private:
     uint32_t carry_end_ = 0;
     uint32_t position_ = 0;             // the next chunk's start
     bool ended_ = false;                // the entry's last byte was read
+    const uint32_t chunk_;              // bytes per chunk, at most CHUNK_SIZE
 };
 
 }  // namespace
+
+// With chunks of CHUNK_SIZE, an 11.2 MB entry ended with one thread coding
+// its sixth chunk while the other was done: 7% of the time. Equal chunks
+// cost nothing in size; the one more of an odd count, about 300 bytes.
+uint32_t chunk_size_for(uint64_t expected) {
+    if (expected == 0 || expected > MAX_FIELD_SIZE) return CHUNK_SIZE;
+    uint64_t count = (expected + CHUNK_SIZE - 1) / CHUNK_SIZE;
+    if (count >= EVEN_CHUNKS_FROM && count % 2) count++;
+    return uint32_t((expected + count - 1) / count);
+}
 
 
 // Threads where the C++ library has them: MinGW's win32 thread model has

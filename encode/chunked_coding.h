@@ -13,7 +13,15 @@
 #include "encode/entry_streams.h"
 #include "encode/input_window.h"
 
-inline constexpr uint32_t CHUNK_SIZE = 1u << 20;
+inline constexpr uint32_t CHUNK_SIZE = 1u << 20;  // the largest chunk
+// From this many chunks on, an odd count gets one more.
+inline constexpr uint64_t EVEN_CHUNKS_FROM = 8;
+
+// The size of the chunks of an entry of `expected` bytes (0: not known):
+// as many chunks as CHUNK_SIZE would give, of one size, and an even number
+// of them from EVEN_CHUNKS_FROM on, so that two threads end together. It
+// depends on the entry alone, never on the threads.
+uint32_t chunk_size_for(uint64_t expected);
 
 // What a coder keeps from one chunk to the next it codes (its tables and
 // buffers, made once per entry and reused, never carrying data over);
