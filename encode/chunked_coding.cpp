@@ -41,9 +41,8 @@ struct alignas(CACHE_LINE) ChunkJob {
 // Cuts the entry into chunks as it is read.
 class ChunkReader {
 public:
-    explicit ChunkReader(EntryStreams& io)
-        : io_(io), carry_(new uint8_t[InputWindow::HISTORY + MAX_MATCH_LENGTH]),
-          chunk_(chunk_size_for(io.source.size_hint())) {}
+    ChunkReader(EntryStreams& io, uint32_t chunk_size)
+        : io_(io), carry_(new uint8_t[InputWindow::HISTORY + MAX_MATCH_LENGTH]), chunk_(chunk_size) {}
 
     // Fills `job` with the next chunk and clears its output; false when
     // the entry has no more bytes.
@@ -90,9 +89,8 @@ private:
 }  // namespace
 
 // With chunks of CHUNK_SIZE, an 11.2 MB entry ended with one thread coding
-// its sixth chunk while the other was done: 7% of the time. Equal chunks
-// cost nothing in size; the one more of an odd count, about 300 bytes.
-uint32_t chunk_size_for(uint64_t expected) {
+// its sixth chunk while the other was done: 7% of the time.
+uint32_t even_chunk_size(uint64_t expected) {
     if (expected == 0 || expected > MAX_FIELD_SIZE) return CHUNK_SIZE;
     uint64_t count = (expected + CHUNK_SIZE - 1) / CHUNK_SIZE;
     if (count >= EVEN_CHUNKS_FROM && count % 2) count++;
@@ -111,8 +109,8 @@ unsigned coding_threads() {
 #endif
 }
 
-bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads) {
-    ChunkReader reader(io);
+bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads, uint32_t chunk_size) {
+    ChunkReader reader(io, chunk_size);
     BitOutput out;
 #if defined(__GLIBCXX__) && !defined(_GLIBCXX_HAS_GTHREADS)
     threads = 1;

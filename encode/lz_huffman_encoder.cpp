@@ -2,7 +2,7 @@
 // segment joins the open block while one block costs less than two. The
 // cost model of a segment comes from the open block's symbol counts; a
 // chunk's first segment starts from its own byte statistics and is parsed
-// twice, the second time under the codes that the first parse would get.
+// again under the codes that the parse before would get.
 #include <cstring>
 
 #include "encode/chunked_coding.h"
@@ -17,6 +17,10 @@ namespace {
 constexpr uint32_t SEGMENT = 32768;       // positions parsed at once
 static_assert(SEGMENT <= MAX_SEGMENT);
 constexpr int HALVINGS = 1;               // times a block is halved at most when that pays
+// A chunk's first segment: parsed under costs from its bytes, then twice
+// under the codes the parse before would get (the third parse: 0.01% on
+// the corpora, 0.3% on a 26 KB text).
+constexpr uint32_t FIRST_SEGMENT_PARSES = 3;
 
 // 16 log2(x) for x >= 1, in integers, so that the costs and with them the
 // archive are the same on every machine and C library: the whole part from
@@ -142,7 +146,7 @@ void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t
             costs.from_counts(block_counts);
         parse_segment(cache, window, costs, scratch, items, s.wide);
         count_symbols(items.data(), items.size(), segment_counts);
-        if (first_segment) {
+        for (uint32_t pass = 1; first_segment && pass < FIRST_SEGMENT_PARSES; pass++) {
             BlockCodes codes;
             block_bits(segment_counts, &codes);
             costs.from_codes(codes);
@@ -176,4 +180,6 @@ void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t
     if (!block.empty()) write_blocks(out, block.data(), block.size(), block_counts, block_size, HALVINGS);
 }
 
-bool encode_lz_huffman(EntryStreams& io) { return encode_in_chunks(io, encode_lz_huffman_chunk, coding_threads()); }
+bool encode_lz_huffman(EntryStreams& io) {
+    return encode_in_chunks(io, encode_lz_huffman_chunk, coding_threads(), even_chunk_size(io.source.size_hint()));
+}

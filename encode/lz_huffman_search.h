@@ -19,6 +19,6 @@ inline constexpr SearchEffort LZ_HUFFMAN_EFFORT = {
     .near_steps = 1,   // where one does: one step for nearer matches ...
     .far_steps = 6,    // ... and six for longer ones
     .near_below = 8,   // none for nearer ones inside a match of 8 bytes or more
-    .skip_length = 64, // a match of 64 bytes is taken as it is ...
-    .skip_tail = 2,    // ... up to its last 2
+    .skip_length = 64, // a match of 64 bytes is taken as it is, to its end
+    .skip_tail = 0,
 };

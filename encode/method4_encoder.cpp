@@ -96,4 +96,8 @@ void encode_method4_chunk(const InputWindow& window, uint32_t start, uint32_t st
     parse_lazy(finder, MAX_CHAIN, window, start, stop, codes, LAZY_BELOW, [&out](const LzItem& item) { codes.put(out, item); });
 }
 
-bool encode_method4(EntryStreams& io) { return encode_in_chunks(io, encode_method4_chunk, coding_threads()); }
+// Whole chunks of CHUNK_SIZE: method 4's archives stay as they were (even
+// chunks move its sizes by a few bytes either way).
+bool encode_method4(EntryStreams& io) {
+    return encode_in_chunks(io, encode_method4_chunk, coding_threads(), CHUNK_SIZE);
+}
