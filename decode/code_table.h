@@ -21,11 +21,8 @@
 #include <cstdint>
 
 #include "decode/bit_reader.h"
+#include "decode/lz_huffman_format.h"
 
-inline constexpr uint32_t MAX_CODE_LENGTH = 16;
-inline constexpr uint32_t LENGTH_CODE_SYMBOLS = 19;  // the alphabet that codes the literal/length lengths
-inline constexpr uint32_t POSITION_SYMBOLS = 17;
-inline constexpr uint32_t LITLEN_SYMBOLS = 510;
 inline constexpr uint32_t SMALL_TABLE_BITS = 8;
 inline constexpr uint32_t LITLEN_TABLE_BITS = 12;
 inline constexpr uint32_t SMALL_TABLE_ENTRIES = 1u << SMALL_TABLE_BITS;

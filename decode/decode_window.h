@@ -19,8 +19,8 @@
 
 #include "common/sizes.h"
 #include "decode/bit_reader.h"
+#include "decode/match_format.h"
 
-inline constexpr uint32_t MAX_MATCH_LENGTH = 256;
 inline constexpr uint32_t WINDOW_BLOCKS = 4;    // output blocks between two moves of the history
 inline constexpr uint32_t COPY_CHUNK = 16;      // a match copy may write up to COPY_CHUNK - 1 bytes past its end
 inline constexpr uint32_t REGION_END = WINDOW_SIZE + WINDOW_BLOCKS * WINDOW_SIZE;

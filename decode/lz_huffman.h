@@ -8,25 +8,7 @@
 
 #include "decode/bit_reader.h"
 #include "decode/code_table.h"
-
-inline constexpr uint32_t BLOCK_COUNT_BITS = 16;
-inline constexpr uint32_t BLOCK_SYMBOLS_MAX = 1u << BLOCK_COUNT_BITS;  // a count of 0
-inline constexpr uint32_t LITERAL_SYMBOLS = 256;      // literal/length symbols below this are bytes
-inline constexpr uint32_t MATCH_LENGTH_OFFSET = 253;  // symbol 256 is a match of 3 bytes
-
-// Fields of the code descriptions.
-inline constexpr uint32_t SMALL_COUNT_BITS = 5;
-inline constexpr int LENGTH_CODE_SPECIAL_INDEX = 3;  // a 2-bit run of zero lengths follows the third length
-inline constexpr int NO_SPECIAL_INDEX = -1;
-inline constexpr uint32_t SPECIAL_ZEROS_BITS = 2;
-inline constexpr uint32_t LITLEN_COUNT_BITS = 9;
-inline constexpr uint32_t SHORT_LENGTH_BITS = 3;     // a length of 0 to 6; 7 escapes to unary
-inline constexpr uint32_t UNARY_LENGTH_START = 7;
-inline constexpr uint32_t ZERO_RUN_SHORT_BITS = 4;   // length-code symbol 1: 3 + 4 bits zero lengths
-inline constexpr uint32_t ZERO_RUN_SHORT_BASE = 3;
-inline constexpr uint32_t ZERO_RUN_LONG_BITS = 9;    // symbol 2: 20 + 9 bits zero lengths
-inline constexpr uint32_t ZERO_RUN_LONG_BASE = 20;
-inline constexpr uint32_t LENGTH_SYMBOL_OFFSET = 2;  // symbols 3-18 stand for lengths 1-16
+#include "decode/lz_huffman_format.h"
 
 // The block's lookups for the fast loop, one load per symbol. A literal/
 // length entry: symbol << 16 | code length, or LITLEN_SLOW where a tree

@@ -1,12 +1,4 @@
-// Method 4: literals and matches, lengths and distances in fixed prefix
-// codes: a count of one bits (the prefix) gives the width of the field that
-// follows.
-//
-//   literal   0, then 8 bits: the byte
-//   match     length code: k ones (1 to 7), a zero unless k is 7, k bits
-//             x: length 2^k + 1 + x (3 to 256); then distance code: j ones
-//             (0 to 4), a zero unless j is 4, 9 + j bits y: the byte
-//             2^(9+j) - 512 + y + 1 places back (1 to 15872)
+// Method 4's reader; the stream's format is in method4_format.h.
 //
 // The format reads its bits through a 16-bit register topped up from the
 // bit input: when a single-bit take finds it empty, or an n-bit take finds
@@ -20,17 +12,9 @@
 #include <cstdint>
 
 #include "decode/bit_reader.h"
+#include "decode/method4_format.h"
 
 inline constexpr uint32_t REGISTER_BITS = METHOD4_REGISTER_BITS;
-inline constexpr uint32_t LITERAL_BITS = 8;
-inline constexpr uint32_t LITERAL_ITEM_BITS = 1 + LITERAL_BITS;  // the 0 prefix and the byte
-inline constexpr uint32_t LENGTH_PREFIX_MAX = 7;    // length codes 1 to 254
-inline constexpr uint32_t DISTANCE_PREFIX_MAX = 4;  // distance codes 0 to 15871
-inline constexpr uint32_t DISTANCE_BASE_BITS = 9;
-inline constexpr uint32_t MIN_MATCH_LENGTH = 3;     // length code 1
-// The most bits one match takes: 7 ones and 7 bits, 4 ones and 13 bits.
-inline constexpr uint32_t MATCH_BITS_MAX =
-    2 * LENGTH_PREFIX_MAX + DISTANCE_PREFIX_MAX + DISTANCE_BASE_BITS + DISTANCE_PREFIX_MAX;
 
 // The register's count is followed along with every take. After `takes`
 // single-bit takes:

@@ -27,7 +27,7 @@ public:
     static constexpr uint32_t LEVELS = 2;
     static constexpr uint32_t PREFIX[LEVELS] = {4, 16};  // bytes hashed by each chain
 
-    // Contract: max_distance < RING, nice_length <= MAX_MATCH.
+    // Contract: max_distance < RING, nice_length <= MAX_MATCH_LENGTH.
     ChainMatchFinder(uint32_t max_distance, uint32_t nice_length)
         : max_distance_(max_distance), nice_length_(nice_length) {
         reset();
@@ -71,7 +71,7 @@ public:
     // Enters p and lists its frontier into `out` (at most `capacity`
     // matches); returns how many. `behind` is the number of bytes the
     // window holds before p, `limit` the longest match wanted (at most
-    // MAX_MATCH and the bytes from p to the window's end). A match of
+    // MAX_MATCH_LENGTH and the bytes from p to the window's end). A match of
     // `known` bytes is known already (0: none): after `near_steps` steps
     // along the chains only longer matches are looked for, for at most
     // `far_steps` more. Contract: p + 3 <= window end, and every position
@@ -98,7 +98,7 @@ public:
             head_[l][h[l]] = uint16_t(p);
             if (l == 0) distance = latest;
         }
-        uint32_t best = MIN_MATCH - 1, found = 0, level = 0;
+        uint32_t best = MIN_MATCH_LENGTH - 1, found = 0, level = 0;
         // Where a known match goes on, the nearest place that shares p's
         // first four bytes is one step along the chain below, which mostly
         // also gives the nearest three-byte match.

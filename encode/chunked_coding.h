@@ -13,7 +13,15 @@
 #include "encode/entry_streams.h"
 #include "encode/input_window.h"
 
-inline constexpr uint32_t CHUNK_SIZE = 1u << 20;
+inline constexpr uint32_t CHUNK_SIZE = 1u << 20;  // the largest chunk
+// From this many chunks on, an odd count gets one more.
+inline constexpr uint64_t EVEN_CHUNKS_FROM = 8;
+
+// Chunks of one size for an entry of `expected` bytes (0: not known): as
+// many as CHUNK_SIZE would give, and an even number of them from
+// EVEN_CHUNKS_FROM on, so that two threads end together. It depends on
+// the entry alone, never on the threads.
+uint32_t even_chunk_size(uint64_t expected);
 
 // What a coder keeps from one chunk to the next it codes (its tables and
 // buffers, made once per entry and reused, never carrying data over);
@@ -28,10 +36,11 @@ struct CoderState {
 using ChunkCoder = void (*)(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out,
                             std::unique_ptr<CoderState>& state);
 
-// Reads the whole entry from `io`, codes it chunk by chunk with `coder` on
-// up to `threads` threads, and writes the bit streams one after the
-// other, the last byte padded with zero bits.
-bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads);
+// Reads the whole entry from `io`, codes it in chunks of `chunk_size`
+// bytes (at most CHUNK_SIZE; the last may be shorter) with `coder` on up
+// to `threads` threads, and writes the bit streams one after the other,
+// the last byte padded with zero bits.
+bool encode_in_chunks(EntryStreams& io, ChunkCoder coder, unsigned threads, uint32_t chunk_size);
 
 // The chunk coders of methods 1 and 4.
 void encode_lz_huffman_chunk(const InputWindow& window, uint32_t start, uint32_t stop, BitOutput& out,

@@ -88,11 +88,11 @@ uint32_t limited_code_lengths(const uint32_t* frequencies, uint32_t count, uint3
 }
 
 void canonical_codes(const uint8_t* lengths, uint32_t count, uint16_t* codes) {
-    uint32_t per_length[MAX_CODE_BITS + 1] = {};
+    uint32_t per_length[MAX_CODE_LENGTH + 1] = {};
     for (uint32_t s = 0; s < count; s++) per_length[lengths[s]]++;
     per_length[0] = 0;
-    uint32_t next[MAX_CODE_BITS + 2] = {};
-    for (uint32_t length = 1; length <= MAX_CODE_BITS; length++) next[length + 1] = (next[length] + per_length[length]) << 1;
+    uint32_t next[MAX_CODE_LENGTH + 2] = {};
+    for (uint32_t length = 1; length <= MAX_CODE_LENGTH; length++) next[length + 1] = (next[length] + per_length[length]) << 1;
     for (uint32_t s = 0; s < count; s++)
         if (lengths[s]) codes[s] = uint16_t(next[lengths[s]]++);
 }

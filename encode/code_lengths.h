@@ -5,14 +5,14 @@
 
 #include <cstdint>
 
-inline constexpr uint32_t MAX_CODE_BITS = 16;
+#include "decode/lz_huffman_format.h"
 
 // Lengths of an optimal prefix code for `frequencies` with no length above
 // `max_length`. Symbols of frequency 0 get length 0. With two or more used
 // symbols the code is complete (the lengths fill the code space exactly);
 // with one, that symbol gets length 0 too: the block writes it as the
 // single value of its alphabet instead. Returns the number of used symbols.
-// Contract: count <= 1024 and count <= 2^max_length, max_length <= 16.
+// Contract: count <= 1024 and count <= 2^max_length, max_length <= MAX_CODE_LENGTH.
 uint32_t limited_code_lengths(const uint32_t* frequencies, uint32_t count, uint32_t max_length, uint8_t* lengths);
 
 // The canonical code of each symbol, right-aligned in its length.

@@ -9,7 +9,15 @@ size_t MemorySource::read(uint8_t* buffer, size_t n) {
     return take;
 }
 
-FileSource::FileSource(const std::string& path) : file_(fopen(path.c_str(), "rb")) { failed_ = file_ == nullptr; }
+FileSource::FileSource(const std::string& path) : file_(fopen(path.c_str(), "rb")) {
+    failed_ = file_ == nullptr;
+    // A long holds 2 GiB on some systems; a larger file is left untold.
+    if (file_ && fseek(file_, 0, SEEK_END) == 0) {
+        const long end = ftell(file_);
+        if (end > 0) size_ = uint64_t(end);
+    }
+    if (file_ && fseek(file_, 0, SEEK_SET) != 0) failed_ = true;
+}
 
 FileSource::~FileSource() {
     if (file_) fclose(file_);

@@ -14,6 +14,10 @@ public:
     virtual size_t read(uint8_t* buffer, size_t n) = 0;
     virtual bool rewind() = 0;
     virtual bool failed() const = 0;
+    // The bytes the source expects to give, 0 when it cannot tell. Only
+    // the coders' chunks depend on it: a source that gives more or fewer
+    // is still read to its end.
+    virtual uint64_t size_hint() const { return 0; }
 };
 
 class MemorySource : public EntrySource {
@@ -25,6 +29,7 @@ public:
         return true;
     }
     bool failed() const override { return false; }
+    uint64_t size_hint() const override { return size_; }
 
 private:
     const uint8_t* bytes_;
@@ -42,8 +47,10 @@ public:
     size_t read(uint8_t* buffer, size_t n) override;
     bool rewind() override;
     bool failed() const override { return failed_; }
+    uint64_t size_hint() const override { return size_; }
 
 private:
     FILE* file_;
     bool failed_ = false;
+    uint64_t size_ = 0;  // the file's size when it was opened, 0 if that could not be told
 };

@@ -3,8 +3,7 @@
 
 #include <cstdint>
 
-inline constexpr uint32_t MIN_MATCH = 3;
-inline constexpr uint32_t MAX_MATCH = 256;
+#include "decode/match_format.h"
 
 struct LzItem {
     uint16_t length;  // 0: a literal; else a match of 3 to 256 bytes

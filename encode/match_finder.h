@@ -12,12 +12,13 @@
 #include <cstring>
 #include <vector>
 
+#include "encode/input_window.h"
 #include "encode/lz_item.h"
 
 // Prefixes are compared as 32-bit loads, first byte lowest.
 static_assert(std::endian::native == std::endian::little);
 
-// Bytes equal at the two places, up to limit (at most MAX_MATCH). The
+// Bytes equal at the two places, up to limit (at most MAX_MATCH_LENGTH). The
 // window's padding lets the 8-byte loads run up to 8 bytes past the data.
 inline uint32_t common_length(const uint8_t* a, const uint8_t* b, uint32_t limit) {
     uint32_t n = 0;
@@ -55,6 +56,17 @@ struct Match {
     uint16_t length;
     uint16_t distance;  // 1 to max_distance
 };
+
+// The most matches a position's frontier is given room for.
+inline constexpr uint32_t FRONTIER_MAX = 24;
+
+// Enters the positions before `start` into a reset finder, as far back as
+// a match reaches. Contract: the window holds them.
+template <class Finder>
+void enter_history(Finder& finder, const InputWindow& window, uint32_t start, uint32_t reach) {
+    const uint32_t from = start > reach ? start - reach : 0;
+    for (uint32_t p = from; p < start && p + MIN_MATCH_LENGTH <= window.end(); p++) finder.insert(window.at(p), p);
+}
 
 // RING_BITS sizes the tables for the reach: 2^RING_BITS chain links, above
 // max_distance, and as many chain heads, so that a short reach keeps
@@ -96,7 +108,7 @@ public:
     // Enters p and lists its frontier into `out` (at most `capacity`
     // matches, at most `max_chain` steps along the chain); returns how
     // many. `behind` is the number of bytes the window holds before p,
-    // `limit` the longest match wanted (at most MAX_MATCH and the bytes
+    // `limit` the longest match wanted (at most MAX_MATCH_LENGTH and the bytes
     // from p to the window's end). Contract: p + 3 <= window end, and every
     // position before p within max_distance was inserted.
     uint32_t find(const uint8_t* here, uint32_t p, uint32_t behind, uint32_t limit, Match* out, uint32_t capacity,
@@ -112,7 +124,7 @@ public:
         const uint32_t first = uint16_t(p - head_[h]);
         link_[p & (RING - 1)] = uint16_t(first);
         head_[h] = uint16_t(p);
-        uint32_t best = MIN_MATCH - 1, found = 0;
+        uint32_t best = MIN_MATCH_LENGTH - 1, found = 0;
         if (near != 0 && near <= reach) {
             uint32_t distance = near;
             if (((load32(here - distance) ^ v) << 8) == 0) {

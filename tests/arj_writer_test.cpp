@@ -266,7 +266,8 @@ TEST_F(ArjWriterTest, ChunksJoinTheSameOnAnyNumberOfThreads) {
             MemorySource source(data.data(), data.size());
             MemorySink sink;
             EntryStreams io(source, sink, nullptr);
-            ASSERT_TRUE(encode_in_chunks(io, method == 1 ? encode_lz_huffman_chunk : encode_method4_chunk, threads));
+            ASSERT_TRUE(method == 1 ? encode_in_chunks(io, encode_lz_huffman_chunk, threads, even_chunk_size(data.size()))
+                                    : encode_in_chunks(io, encode_method4_chunk, threads, CHUNK_SIZE));
             coded.push_back(sink.bytes);
         }
         EXPECT_TRUE(coded[0] == coded[1]) << "method " << int(method);

@@ -6,7 +6,8 @@
 #include <cstring>
 #include <random>
 
-#include "encode/lz_parser.h"
+#include "encode/lz_huffman_search.h"
+#include "encode/segment_parse.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ namespace {
 // [low, low + spread).
 struct DrawnCosts {
     uint32_t literal_cost[256];
-    uint32_t length_cost[MAX_MATCH + 1];
+    uint32_t length_cost[MAX_MATCH_LENGTH + 1];
     uint32_t distance_cost[17];
 
     DrawnCosts(uint32_t seed, uint32_t low, uint32_t spread) {
@@ -42,7 +43,7 @@ std::vector<uint8_t> rebuild(const std::vector<uint8_t>& data, uint32_t start, c
     return std::vector<uint8_t>(out.begin() + start, out.end());
 }
 
-TEST(LzParser, VectorAndPlainPassesChooseTheSameItems) {
+TEST(SegmentParse, VectorAndPlainPassesChooseTheSameItems) {
     std::mt19937 rng(7);
     std::vector<uint8_t> text, noise(70000), runs(70000, 'a');
     const char* words[] = {"alpha ", "beta ", "gamma\n", "delta, ", "epsilon; "};
@@ -56,12 +57,12 @@ TEST(LzParser, VectorAndPlainPassesChooseTheSameItems) {
         std::vector<uint8_t> padded(*data);
         padded.resize(data->size() + InputWindow::PADDING);
         const InputWindow window(padded.data(), data->size(), 0);
-        ChainMatchFinder<15> finder(26624, 128);
+        LzHuffmanFinder finder(LZ_HUFFMAN_REACH, LZ_HUFFMAN_NICE_LENGTH);
         MatchCache cache;
-        // The last segment is cut short of MAX_MATCH bytes from its end.
+        // The last segment is cut short of MAX_MATCH_LENGTH bytes from its end.
         for (uint32_t start : {0u, 4000u}) {
             const uint32_t stop = start == 0 ? 4000 : start + MAX_SEGMENT;
-            collect_matches(finder, SearchEffort{8, 1, 8, 8, 64, 8}, window, start, stop, cache);
+            collect_matches(finder, LZ_HUFFMAN_EFFORT, window, start, stop, cache);
             // Small costs, and costs past every cap (on a full segment
             // of literals, the costliest path there is).
             for (uint32_t low : {1u, 5000u}) {
