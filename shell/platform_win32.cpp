@@ -107,11 +107,7 @@ int CreateProcessA_(const char* application_name, char* command_line, Handle, co
 // The shell is loaded from the system folder, by its full path, only when
 // a setup needs it: the stub imports nothing beyond the core system DLLs.
 int ShellExecuteExA_(const char* file, const char* parameters, const char* directory, Handle* process) {
-    char path[MAX_PATH + 16];
-    UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return 0;
-    lstrcpyA(path + length, "\\shell32.dll");
-    HMODULE shell = ::LoadLibraryA(path);
+    HMODULE shell = static_cast<HMODULE>(load_system_dll("\\shell32.dll"));
     auto execute = shell ? reinterpret_cast<BOOL(WINAPI*)(SHELLEXECUTEINFOA*)>(
                                reinterpret_cast<void*>(::GetProcAddress(shell, "ShellExecuteExA")))
                          : nullptr;
@@ -210,6 +206,14 @@ int fseek_(FileHandle file, int64_t offset, int origin) {
 int fclose_(FileHandle file) { return ::fclose(static_cast<FILE*>(file)); }
 
 }  // namespace
+
+Handle load_system_dll(const char* name) {
+    char path[MAX_PATH + 16];
+    UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || ::lstrlenA(name) >= 16) return nullptr;
+    ::lstrcpyA(path + length, name);
+    return ::LoadLibraryA(path);
+}
 
 // Each text as one line; a program started with no standard error (the
 // usual case for a windowed one) writes nothing.

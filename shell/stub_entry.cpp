@@ -36,13 +36,7 @@ void restrict_dll_search() {
     if (set_default_directories && set_default_directories(SEARCH_SYSTEM32)) return;
     auto set_dll_directory = kernel_function<BOOL(WINAPI*)(LPCSTR)>("SetDllDirectoryA");
     if (set_dll_directory) set_dll_directory("");
-    char path[MAX_PATH + 16];
-    UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
-    for (const char* name : LATE_DLLS) {
-        ::lstrcpyA(path + length, name);
-        ::LoadLibraryA(path);
-    }
+    for (const char* name : LATE_DLLS) load_system_dll(name);
 }
 
 }  // namespace
