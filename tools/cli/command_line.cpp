@@ -14,7 +14,7 @@ const char* CommandLine::value(const char* name) const {
 }
 
 bool parse_command_line(const char* command, const char* usage, int argc, char** argv,
-                        std::span<const OptionSpec> options, CommandLine& line, int& status, bool pass_on) {
+                        std::span<const CommandOption> options, CommandLine& line, int& status, bool pass_on) {
     line.options = options;
     line.values.assign(options.size(), nullptr);
     line.operands.clear();

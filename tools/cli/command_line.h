@@ -8,16 +8,16 @@
 #include <span>
 #include <vector>
 
-struct OptionSpec {
+struct CommandOption {
     const char* name;        // as typed: "-o", "--stub", "--force"
     const char* value_name;  // what its value is, for the message when it is missing; nullptr for a flag
 };
 
 struct CommandLine {
-    std::span<const OptionSpec> options;  // the command's options
-    std::vector<const char*> values;      // per option: its value (a flag: its name), or nullptr when not given
-    std::vector<const char*> operands;    // the other words, in order
-    std::vector<const char*> passed_on;   // the words after "--" of a command that passes them on
+    std::span<const CommandOption> options;  // the command's options
+    std::vector<const char*> values;         // per option: its value (a flag: its name), or nullptr when not given
+    std::vector<const char*> operands;       // the other words, in order
+    std::vector<const char*> passed_on;      // the words after "--" of a command that passes them on
 
     // The value of the option `name` (one of `options`), or nullptr.
     const char* value(const char* name) const;
@@ -28,4 +28,4 @@ struct CommandLine {
 // after its help was printed, 2 after a usage error (an unknown option,
 // one given twice or without its value) was printed.
 bool parse_command_line(const char* command, const char* usage, int argc, char** argv,
-                        std::span<const OptionSpec> options, CommandLine& line, int& status, bool pass_on = false);
+                        std::span<const CommandOption> options, CommandLine& line, int& status, bool pass_on = false);

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "tools/cli/usage_error.h"
-#include "tools/inspect/archive_walk.h"
-#include "tools/inspect/verify.h"
+#include "tools/examine/archive_walk.h"
+#include "tools/examine/verify.h"
 #include "tools/pack/pack.h"
 #include "tools/run/run_command.h"
 #include "tools/shared/terminal_text.h"

@@ -291,7 +291,7 @@ void print_summary(const char* output, const std::vector<PackEntry>& entries, do
 
 int pack_command(int argc, char** argv) {
     auto started = std::chrono::steady_clock::now();
-    static constexpr OptionSpec OPTIONS[] = {
+    static constexpr CommandOption OPTIONS[] = {
         {"--stub", "win32, win64 or STUB.exe"}, {"--prompt", "TEXT"},        {"--prompt-file", "FILE"},
         {"--method", "0, 1 or 4"},              {"-o", "INSTALLER.exe"},     {"--force", nullptr},
         {"--admin", nullptr},

@@ -44,7 +44,7 @@ int exit_status(uint32_t code) { return int(code & 0xFF); }
 }  // namespace
 
 int run_command(int argc, char** argv) {
-    static constexpr OptionSpec OPTIONS[] = {{"--answer", "yes or no"}, {"--setup", "COMMAND"}};
+    static constexpr CommandOption OPTIONS[] = {{"--answer", "yes or no"}, {"--setup", "COMMAND"}};
     CommandLine line;
     int status;
     if (!parse_command_line("run", RUN_USAGE, argc, argv, OPTIONS, line, status, true)) return status;

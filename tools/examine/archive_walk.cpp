@@ -1,4 +1,4 @@
-#include "tools/inspect/archive_walk.h"
+#include "tools/examine/archive_walk.h"
 
 #include <cerrno>
 #include <cstdio>

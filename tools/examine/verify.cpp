@@ -1,4 +1,4 @@
-#include "tools/inspect/verify.h"
+#include "tools/examine/verify.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,8 +9,8 @@
 #include "archive/layout.h"
 #include "tools/cli/command_line.h"
 #include "tools/cli/usage_error.h"
-#include "tools/inspect/archive_walk.h"
-#include "tools/inspect/signature.h"
+#include "tools/examine/archive_walk.h"
+#include "tools/examine/signature.h"
 #include "tools/shared/sha256.h"
 #include "tools/shared/stubs.h"
 #include "tools/shared/terminal_text.h"
@@ -144,7 +144,7 @@ bool check_tail(const char* path, uint64_t archive_end, uint64_t file_size, cons
 }  // namespace
 
 int verify_command(int argc, char** argv) {
-    static constexpr OptionSpec OPTIONS[] = {{"--stub", "win32, win64 or STUB.exe"}};
+    static constexpr CommandOption OPTIONS[] = {{"--stub", "win32, win64 or STUB.exe"}};
     CommandLine line;
     int status;
     if (!parse_command_line("verify", VERIFY_USAGE, argc, argv, OPTIONS, line, status)) return status;

@@ -1,4 +1,4 @@
-#include "tools/inspect/signature.h"
+#include "tools/examine/signature.h"
 
 #include "common/little_endian.h"
 #include "tools/shared/pe_layout.h"
